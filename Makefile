@@ -1,0 +1,17 @@
+# Entry points; each does all set-up it needs first.
+.PHONY: setup build test run bench format
+
+setup:
+	tools/setup.sh
+
+build: setup
+	for p in native win32 win64; do cmake --preset $$p >/dev/null && cmake --build --preset $$p -j$$(nproc) || exit 1; done
+
+test: setup
+	tools/test.sh
+
+bench: setup
+	tools/bench.sh
+
+format:
+	find Shared launch tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

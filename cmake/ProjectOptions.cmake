@@ -1,0 +1,18 @@
+# Compile options shared by every target of the project (not by third-party code).
+add_library(project_options INTERFACE)
+target_compile_options(project_options INTERFACE -Wall -Wextra -Werror)
+
+if(WIN32)
+    # Unicode Win32 calls everywhere; the C99-conforming printf family of mingw
+    # instead of msvcrt's, whose _vsnprintf returns -1 on a short buffer.
+    target_compile_definitions(project_options INTERFACE UNICODE _UNICODE __USE_MINGW_ANSI_STDIO=1)
+    # Ship one self-contained file: no libgcc, libstdc++ or winpthread DLLs.
+    target_link_options(project_options INTERFACE -static -static-libgcc -static-libstdc++)
+else()
+    option(VALDRENNE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+    if(VALDRENNE_SANITIZE)
+        target_compile_options(project_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all
+                                                         -fno-omit-frame-pointer)
+        target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+    endif()
+endif()
