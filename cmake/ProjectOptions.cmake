@@ -6,8 +6,11 @@ if(WIN32)
     # Unicode Win32 calls everywhere; the C99-conforming printf family of mingw
     # instead of msvcrt's, whose _vsnprintf returns -1 on a short buffer.
     target_compile_definitions(project_options INTERFACE UNICODE _UNICODE __USE_MINGW_ANSI_STDIO=1)
-    # Ship one self-contained file: no libgcc, libstdc++ or winpthread DLLs.
-    target_link_options(project_options INTERFACE -static -static-libgcc -static-libstdc++)
+    # Ship self-contained files: no libgcc, libstdc++ or winpthread DLLs,
+    # except for targets that must share libgcc's unwinder with another
+    # module (see RuntimeLinking.cmake).
+    target_link_options(project_options INTERFACE -static-libstdc++
+                        $<IF:$<BOOL:$<TARGET_PROPERTY:SHARED_UNWINDER>>,-shared-libgcc,-static>)
 else()
     option(VALDRENNE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
     if(VALDRENNE_SANITIZE)

@@ -1,0 +1,57 @@
+#include "InstallDirectory.h"
+
+#include "LaunchIds.h"
+#include "SharedUtil.File.h"
+#include "SharedUtil.Format.h"
+#include "SharedUtil.Module.h"
+#include "SharedUtil.Path.h"
+#include "SharedUtil.ReportLog.h"
+
+using namespace SharedUtil;
+
+namespace Launch
+{
+namespace
+{
+constexpr const char* INSTALL_FOLDER_NAME = "qel";
+constexpr const char* PARENT_STEP = "..";
+constexpr std::size_t SHORTEST_CHECKED_PATH = 2;
+} // namespace
+
+SString GetLaunchPath()
+{
+    return GetFolderPart(GetExecutablePath());
+}
+
+bool IsValidPath(const SString& strPath)
+{
+    if (strPath.length() < SHORTEST_CHECKED_PATH)
+        return true;
+    return strPath.find("..") == SString::npos && strPath.find("//") == SString::npos;
+}
+
+SLaunchResult<SString> FindInstallDirectory(const SString& strLaunchPath)
+{
+    if (!IsValidPath(strLaunchPath))
+    {
+        WriteReportLog(REPORT_INVALID_LAUNCH_PATH,
+                       FormatBraces("Launcher Main: Invalid launch path: '{}'", strLaunchPath));
+        return SLaunchResult<SString>::Failure(EXIT_NO_INSTALL_DIRECTORY);
+    }
+
+    SString strBeside = CombinePath(strLaunchPath, INSTALL_FOLDER_NAME);
+    if (!IsValidPath(strBeside))
+        return SLaunchResult<SString>::Failure(EXIT_NO_INSTALL_DIRECTORY);
+    if (IsExistingDirectory(strBeside))
+        return SLaunchResult<SString>::Success(strBeside);
+
+    // Built from a launch path that passed the test above; the ".." is ours.
+    SString strParent = CombinePath(strLaunchPath, PARENT_STEP);
+    SString strAbove = CombinePath(strParent, INSTALL_FOLDER_NAME);
+    if (IsExistingDirectory(strAbove))
+        return SLaunchResult<SString>::Success(strAbove);
+
+    WriteReportLog(REPORT_QEL_NOT_FOUND, FormatBraces("Launcher Main: Qel directory not found from: '{}'", strLaunchPath));
+    return SLaunchResult<SString>::Failure(EXIT_NO_INSTALL_DIRECTORY);
+}
+} // namespace Launch

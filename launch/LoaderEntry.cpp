@@ -1,0 +1,57 @@
+#include "LoaderEntry.h"
+
+#include <cstring>
+#include <psapi.h>
+
+#include "LaunchIds.h"
+#include "SharedUtil.ReportLog.h"
+
+using namespace SharedUtil;
+
+namespace Launch
+{
+bool IsAddressInModule(uintptr_t uiAddress, uintptr_t uiBase, uintptr_t uiSize)
+{
+    return uiAddress >= uiBase && uiAddress - uiBase < uiSize;
+}
+
+SLaunchResult<int> CallLoaderEntry(HMODULE hLoader, HINSTANCE hInstance, HINSTANCE hPrevInstance,
+                                   const char* szCmdLine, int nCmdShow)
+{
+    if (!hLoader)
+        return SLaunchResult<int>::Failure(EXIT_HANDOFF_FAILED);
+
+    FARPROC pEntry = GetProcAddress(hLoader, LOADER_ENTRY_NAME);
+    if (!pEntry)
+    {
+        WriteReportLog(REPORT_ENTRY_MISSING, "Launcher Main: DoWinMain function not found");
+        return SLaunchResult<int>::Failure(EXIT_HANDOFF_FAILED);
+    }
+
+    MODULEINFO moduleInfo = {};
+    if (!K32GetModuleInformation(GetCurrentProcess(), hLoader, &moduleInfo, sizeof(moduleInfo)))
+        return SLaunchResult<int>::Failure(EXIT_HANDOFF_FAILED);
+
+    if (!IsAddressInModule(reinterpret_cast<uintptr_t>(pEntry), reinterpret_cast<uintptr_t>(moduleInfo.lpBaseOfDll),
+                           moduleInfo.SizeOfImage))
+    {
+        WriteReportLog(REPORT_ENTRY_MISSING, "Launcher Main: Function pointer outside module bounds");
+        return SLaunchResult<int>::Failure(EXIT_HANDOFF_FAILED);
+    }
+
+    char szCommandLine[COMMAND_LINE_BUFFER_SIZE] = {};
+    if (szCmdLine)
+        std::memcpy(szCommandLine, szCmdLine, strnlen(szCmdLine, COMMAND_LINE_BUFFER_SIZE - 1));
+
+    auto pfnDoWinMain = reinterpret_cast<PFN_DoWinMain>(reinterpret_cast<void*>(pEntry));
+    try
+    {
+        return SLaunchResult<int>::Success(pfnDoWinMain(hInstance, hPrevInstance, szCommandLine, nCmdShow));
+    }
+    catch (...)
+    {
+        WriteReportLog(REPORT_ENTRY_EXCEPTION, "Launcher Main: Exception in DoWinMain");
+        return SLaunchResult<int>::Failure(EXIT_HANDOFF_FAILED);
+    }
+}
+} // namespace Launch

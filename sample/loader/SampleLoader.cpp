@@ -1,0 +1,93 @@
+// A stand-in for the client's loader.dll: shows that it got control and what
+// it received, then returns the exit code it was asked for.
+//
+// Environment (all optional):
+//   QEL_SAMPLE_REPORT     file to write the report to (default: standard output)
+//   QEL_SAMPLE_EXIT_CODE  the value DoWinMain returns (default 0)
+//   QEL_SAMPLE_THROW      "1": DoWinMain throws instead of returning
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "SharedUtil.Windows.h"
+
+namespace
+{
+constexpr DWORD ENVIRONMENT_VALUE_MAX = 32767; // the system's limit for one variable
+constexpr DWORD VERSION_BUFFER_SIZE = 64;
+constexpr DWORD DLL_DIRECTORY_MAX = 32768;
+
+std::string GetEnvironmentText(const char* szName)
+{
+    static char szValue[ENVIRONMENT_VALUE_MAX + 1];
+    DWORD dwLength = GetEnvironmentVariableA(szName, szValue, sizeof(szValue));
+    if (dwLength == 0 || dwLength >= sizeof(szValue))
+        return std::string();
+    return std::string(szValue, dwLength);
+}
+
+// The launcher exports its version text; read it back as other modules do.
+std::string ReadLauncherVersion()
+{
+    using PFN_GetLibQelVersion = void(__cdecl*)(char* pBuffer, uint32_t uiSize);
+    FARPROC pProc = GetProcAddress(GetModuleHandleW(nullptr), "GetLibQelVersion");
+    if (!pProc)
+        return "(no GetLibQelVersion export)";
+    char szVersion[VERSION_BUFFER_SIZE];
+    reinterpret_cast<PFN_GetLibQelVersion>(reinterpret_cast<void*>(pProc))(szVersion, sizeof(szVersion));
+    return szVersion;
+}
+
+std::string ReadDllDirectory()
+{
+    static wchar_t wszDirectory[DLL_DIRECTORY_MAX];
+    DWORD dwLength = GetDllDirectoryW(DLL_DIRECTORY_MAX, wszDirectory);
+    if (dwLength == 0 || dwLength >= DLL_DIRECTORY_MAX)
+        return std::string();
+    int iBytes = WideCharToMultiByte(CP_UTF8, 0, wszDirectory, static_cast<int>(dwLength), nullptr, 0, nullptr, nullptr);
+    std::string strDirectory(static_cast<std::size_t>(iBytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wszDirectory, static_cast<int>(dwLength), strDirectory.data(), iBytes, nullptr,
+                        nullptr);
+    return strDirectory;
+}
+
+void WriteReport(const std::string& strReport)
+{
+    std::string strPath = GetEnvironmentText("QEL_SAMPLE_REPORT");
+    HANDLE hOut = strPath.empty() ? GetStdHandle(STD_OUTPUT_HANDLE)
+                                  : CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hOut == INVALID_HANDLE_VALUE || hOut == nullptr)
+        return;
+    DWORD dwWritten = 0;
+    WriteFile(hOut, strReport.data(), static_cast<DWORD>(strReport.size()), &dwWritten, nullptr);
+    if (!strPath.empty())
+        CloseHandle(hOut);
+}
+} // namespace
+
+extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, char* szCmdLine,
+                                                       int nCmdShow)
+{
+    std::string strCommandLine = szCmdLine ? szCmdLine : "";
+    std::string strReport;
+    strReport += "sample loader: DoWinMain got control\n";
+    strReport += "command-line: " + strCommandLine + "\n";
+    strReport += "command-line-bytes: " + std::to_string(strCommandLine.size()) + "\n";
+    strReport += "show-command: " + std::to_string(nCmdShow) + "\n";
+    strReport += "launcher-version: " + ReadLauncherVersion() + "\n";
+    strReport += "instance-is-launcher: " + std::string(hInstance == GetModuleHandleW(nullptr) ? "yes" : "no") + "\n";
+    strReport += "previous-instance-null: " + std::string(hPrevInstance == nullptr ? "yes" : "no") + "\n";
+    strReport += "dll-directory: " + ReadDllDirectory() + "\n";
+
+    int iExitCode = std::atoi(GetEnvironmentText("QEL_SAMPLE_EXIT_CODE").c_str());
+    bool bThrow = GetEnvironmentText("QEL_SAMPLE_THROW") == "1";
+    strReport += bThrow ? "result: throws\n" : "result: " + std::to_string(iExitCode) + "\n";
+    WriteReport(strReport);
+
+    if (bThrow)
+        throw std::runtime_error("sample loader asked to throw");
+    return iExitCode;
+}
