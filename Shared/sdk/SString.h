@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 // The one text type: the standard byte string with printf-style formatting,
@@ -16,10 +18,22 @@ public:
     SString() = default;
     SString(const std::string& strText) : std::string(strText) {}
     SString(std::string&& strText) : std::string(std::move(strText)) {}
-    SString(const char* szText, std::size_t uiLength) : std::string(szText ? szText : "", szText ? uiLength : 0) {}
+    // A null text is the empty string.
+    SString(const char* szText) : std::string(szText ? szText : "") {}
+    // Bytes with a known length, zero bytes included.
+    explicit SString(std::string_view svText) : std::string(svText) {}
+    // A (buffer, length) pair would be taken as a format with one value.
+    SString(char* pText, std::size_t uiLength) = delete;
 
-    // printf-style construction; a null format gives the empty string.
-    explicit SString(const char* szFormat, ...) __attribute__((format(printf, 2, 3)));
+    // printf-style construction with one or more values; a null format gives
+    // the empty string. A format without values selects the C-string
+    // constructor above and is taken literally.
+    template <typename... Values>
+    requires(sizeof...(Values) > 0) explicit SString(const char* szFormat, Values... values)
+    {
+        static_assert((std::is_scalar_v<Values> && ...), "printf values are numbers and pointers: pass c_str()");
+        SetFormatted(szFormat, values...);
+    }
 
     SString& SetFormatted(const char* szFormat, ...) __attribute__((format(printf, 2, 3)));
     SString& SetFormattedV(const char* szFormat, va_list vlArgs);
