@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "SharedUtil.FilePath.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace SharedUtil;
+
+namespace
+{
+struct SPathCase
+{
+    std::string strPath;
+    bool bExpected;
+};
+
+// A path of uiLength bytes: a drive, then letters.
+std::string PathOfLength(std::size_t uiLength)
+{
+    const std::string strDrive = "C:\\";
+    return strDrive + std::string(uiLength - strDrive.size(), 'a');
+}
+} // namespace
+
+TEST(FilePath, IsPermittedFilePathAppliesEveryRule)
+{
+    const SPathCase cases[] = {
+        {"C:\\dir\\file.txt", true},
+        {"file.txt", true},
+        {"C:x", true}, // drive-relative
+        {"", false},
+        // ".." components, anywhere, with either separator
+        {"..\\x", false},
+        {"a\\..", false},
+        {"a/../b", false},
+        {"..", false},
+        {"a\\..\\", false},
+        // dots that are no ".." component
+        {"C:\\a...b\\c", true},
+        {"a..b", true},
+        {"...", true},
+        {"..a\\b..", true},
+        {"a\\...\\b", true},
+        // ":" only once, only after a drive letter
+        {"C:\\a:b", false},
+        {"1:\\x", false},
+        {"ab:\\x", false},
+        {":", false},
+        {"C::", false},
+        {"file.txt:stream", false},
+        // device and raw namespaces, in any mix of separators
+        {"\\\\.\\pipe\\x", false},
+        {"//?/C:/x", false},
+        {"\\/.\\x", false},
+        {"\\\\?\\C:\\x", false},
+        {"\\??\\C:\\x", false},
+        {"/?\?/x", true}, // only \??\ with backslashes is the NT prefix
+        {"\\\\.x\\share", true},
+        {"\\\\server\\share\\f", true},
+        // reserved device names as the last component
+        {"C:\\dir\\nul", false},
+        {"aux.txt", false},
+        {"C:\\nul\\file.txt", true},
+        // length, in bytes
+        {PathOfLength(MAX_PERMITTED_PATH_BYTES), true},
+        {PathOfLength(MAX_PERMITTED_PATH_BYTES + 1), false},
+    };
+    for (const SPathCase& c : cases)
+    {
+        SCOPED_TRACE(c.strPath.size() > 64 ? std::to_string(c.strPath.size()) + " bytes" : c.strPath);
+        EXPECT_EQ(c.bExpected, IsPermittedFilePath(c.strPath.c_str()));
+    }
+    EXPECT_FALSE(IsPermittedFilePath(nullptr));
+}
+
+TEST(FilePath, IsReservedDeviceNameLooksAtTheStemOfTheLastComponent)
+{
+    const SPathCase cases[] = {
+        {"nul.txt", true},
+        {"COM1", true},
+        {"Con ", true},     // trailing blank dropped from the stem
+        {"Con .txt", true}, // the same, before an extension
+        {"prn..", true},
+        {"nul:stream", true},
+        {"NUL.tar.gz", true},
+        {"CONIN$", true},
+        {"conout$", true},
+        {"lpt9", true},
+        {"C:\\dir\\aux", true},
+        {"dir/Com5.log", true},
+        {"COM0", false},
+        {"LPT10", false},
+        {"console", false},
+        {"NULL", false},
+        {"CONIN", false},
+        {"COMA", false},
+        {"C:\\nul\\file.txt", false},
+        {"dir\\", false}, // empty last component
+        {".nul", false},  // empty stem
+        {" nul", false},  // only trailing blanks are dropped
+        {"", false},
+    };
+    for (const SPathCase& c : cases)
+    {
+        SCOPED_TRACE(c.strPath);
+        EXPECT_EQ(c.bExpected, IsReservedDeviceName(c.strPath.c_str()));
+    }
+    EXPECT_FALSE(IsReservedDeviceName(nullptr));
+}
+
+TEST(FilePath, JoinPartsJoinsTheClampedRange)
+{
+    const std::vector<SString> parts = {"a", "b", "c"};
+    constexpr int32_t MAX_INT = std::numeric_limits<int32_t>::max();
+    constexpr int32_t MIN_INT = std::numeric_limits<int32_t>::min();
+    struct SJoinCase
+    {
+        int32_t iFirst;
+        int32_t iCount;
+        std::string strExpected;
+    };
+    const SJoinCase cases[] = {
+        {0, 3, "a\\b\\c"},
+        {0, 2, "a\\b"},
+        {1, 1, "b"},
+        {0, 0, ""},
+        {-1, 2, "a"}, // starts at 0, ends before first + count
+        {2, 5, "c"},  // ends at the last part
+        {3, 1, ""},
+        {0, -1, ""},
+        {MAX_INT, MAX_INT, ""}, // first + count must not overflow
+        {MIN_INT, MAX_INT, ""},
+    };
+    for (const SJoinCase& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.iFirst) + ", " + std::to_string(c.iCount));
+        EXPECT_EQ(c.strExpected, JoinParts(parts, "\\", c.iFirst, c.iCount));
+    }
+    EXPECT_EQ("a, b", JoinParts(parts, ", ", 0, 2));
+    EXPECT_EQ("", JoinParts({}, "\\", 0, 1));
+    EXPECT_EQ("\\x\\", JoinParts({"", "x", ""}, "\\", 0, 3)); // empty parts keep their separators
+}
