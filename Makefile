@@ -10,6 +10,9 @@ build: setup
 test: setup
 	tools/test.sh
 
+run: setup
+	tools/run.sh $(ARGS)
+
 bench: setup
 	tools/bench.sh
 

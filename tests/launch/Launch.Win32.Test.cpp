@@ -1,0 +1,412 @@
+// End to end: the real Valdrenne.exe started as a separate process in staged
+// install folders, checked by its exit code, its report-log lines and what
+// the sample loader received.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.Registry.h"
+#include "SharedUtil.SystemError.h"
+#include "support/Win32TestSupport.Win32.h"
+
+using namespace TestSupport;
+using SharedUtil::Utf8ToWide;
+using SharedUtil::WideToUtf8;
+
+namespace
+{
+constexpr DWORD LAUNCH_TIMEOUT_MS = 60000;
+constexpr DWORD MESSAGE_BOX_TIMEOUT_MS = 20000;
+constexpr DWORD SW_SHOWDEFAULT_CODE = SW_SHOWDEFAULT; // what a child started without show flags gets
+const char* const QUESTION = "Do you want to see some on-line help about this problem ?";
+const char* const QUESTION_CAPTION = "Qel: Vendaro    (CTRL+C to copy)";
+const wchar_t* const UNWINDER_DLLS[] = {L"libgcc_s_dw2-1.dll", L"libwinpthread-1.dll"};
+
+struct SLogLine
+{
+    uint32_t uiId;
+    SString strMessage;
+    bool operator==(const SLogLine& other) const { return uiId == other.uiId && strMessage == other.strMessage; }
+};
+
+std::ostream& operator<<(std::ostream& out, const SLogLine& line)
+{
+    return out << line.uiId << ": " << line.strMessage;
+}
+
+struct SLaunch
+{
+    SChildResult child;
+    std::map<std::string, std::string> loaderReport;
+    bool bLoaderFreed = false;
+    std::vector<SLogLine> logLines;
+    std::vector<SMessageBox> boxes;
+};
+
+class LaunchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_wstrReportFile = m_temp.GetPath() + L"\\loader-report.txt";
+        SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", m_wstrReportFile.c_str());
+        SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", nullptr);
+        SetEnvironmentVariableW(L"QEL_SAMPLE_THROW", nullptr);
+    }
+
+    void TearDown() override { SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", nullptr); }
+
+    std::wstring Temp(const std::wstring& wstrRelative) const { return m_temp.GetPath() + L"\\" + wstrRelative; }
+
+    // Puts the launcher (and the runtime DLLs it ships with) into a folder.
+    std::wstring StageLauncher(const std::wstring& wstrFolder)
+    {
+        EXPECT_TRUE(CreateFolders(wstrFolder));
+        std::wstring wstrBin = GetBinDirectory();
+        EXPECT_TRUE(CopyFileTo(wstrBin + L"\\Valdrenne.exe", wstrFolder + L"\\Valdrenne.exe"));
+        for (const wchar_t* szDll : UNWINDER_DLLS)
+            if (GetFileAttributesW((wstrBin + L"\\" + szDll).c_str()) != INVALID_FILE_ATTRIBUTES)
+                CopyFileTo(wstrBin + L"\\" + szDll, wstrFolder + L"\\" + szDll);
+        return wstrFolder + L"\\Valdrenne.exe";
+    }
+
+    void StageLoader(const std::wstring& wstrQelFolder, const std::wstring& wstrBuiltFile = L"loader.dll")
+    {
+        ASSERT_TRUE(CreateFolders(wstrQelFolder));
+        ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\" + wstrBuiltFile, wstrQelFolder + L"\\loader.dll"));
+    }
+
+    // Runs the launcher; every message box it shows is recorded and answered
+    // with iAnswer.
+    SLaunch Launch(const std::wstring& wstrLauncher, const std::wstring& wstrArguments = L"", int iAnswer = IDNO)
+    {
+        SLaunch launch;
+        launch.child = RunChild(wstrLauncher, wstrArguments, LAUNCH_TIMEOUT_MS, [&](DWORD dwProcessId) {
+            SMessageBox box = WaitForMessageBox(dwProcessId, 0);
+            if (!box.hWnd)
+                return;
+            launch.boxes.push_back(box);
+            PressMessageBoxButton(box, iAnswer);
+            // Wait for it to go before looking for the next one.
+            while (IsWindow(box.hWnd))
+                Sleep(10);
+        });
+        EXPECT_TRUE(launch.child.bStarted);
+        EXPECT_TRUE(launch.child.bFinished);
+
+        std::istringstream report(ReadBytesFromFile(m_wstrReportFile));
+        std::string strLine;
+        while (std::getline(report, strLine))
+        {
+            std::size_t uiColon = strLine.find(": ");
+            if (uiColon != std::string::npos)
+                launch.loaderReport[strLine.substr(0, uiColon)] = strLine.substr(uiColon + 2);
+        }
+        launch.bLoaderFreed = launch.loaderReport["freed"] == "yes";
+        DeleteFileW(m_wstrReportFile.c_str());
+
+        for (const SString& strLine : ReadReportLogLinesOf(launch.child.dwProcessId))
+        {
+            SLogLine line = {};
+            if (SplitReportLogLine(strLine, line.uiId, line.strMessage))
+                launch.logLines.push_back(line);
+        }
+        return launch;
+    }
+
+    static SString Utf8(const std::wstring& wstrText) { return WideToUtf8(wstrText); }
+
+    static SLogLine LaunchLine(const std::wstring& wstrLaunchPath, const std::wstring& wstrQel)
+    {
+        return {5725, "Launcher Main: Launch: '" + Utf8(wstrLaunchPath) + "', Qel: '" + Utf8(wstrQel) + "'"};
+    }
+
+    CTempFolder m_temp;
+    std::wstring m_wstrReportFile;
+};
+
+TEST_F(LaunchTest, QelBesideTheLauncherRunsTheLoaderWithTheCommandLine)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
+    StageLoader(Temp(L"App\\qel"));
+
+    SLaunch launch = Launch(wstrLauncher, L"-c hello world");
+
+    EXPECT_EQ(0u, launch.child.dwExitCode);
+    EXPECT_EQ("-c hello world", launch.loaderReport["command-line"]);
+    EXPECT_EQ(std::to_string(SW_SHOWDEFAULT_CODE), launch.loaderReport["show-command"]);
+    EXPECT_EQ("1.7.0-1.00000.0", launch.loaderReport["launcher-version"]);
+    EXPECT_EQ("yes", launch.loaderReport["instance-is-launcher"]);
+    EXPECT_EQ("yes", launch.loaderReport["previous-instance-null"]);
+    EXPECT_TRUE(launch.bLoaderFreed);
+    EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
+    EXPECT_TRUE(launch.boxes.empty());
+}
+
+TEST_F(LaunchTest, QelOneLevelUpKeepsTheParentStepInTheInstallDirectory)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"Games\\App"));
+    StageLoader(Temp(L"Games\\qel"));
+
+    SLaunch launch = Launch(wstrLauncher);
+
+    EXPECT_EQ(0u, launch.child.dwExitCode);
+    EXPECT_EQ("", launch.loaderReport["command-line"]);
+    EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"Games\\App"), Temp(L"Games\\App\\..\\qel"))}),
+              launch.logLines);
+}
+
+TEST_F(LaunchTest, DiscoveryFailuresExitWithOneAndNameTheLaunchPath)
+{
+    struct SCase
+    {
+        const char* szName;
+        std::wstring wstrAppFolder;
+        std::wstring wstrQelFile; // a file named qel, where not empty
+        SLogLine expected;
+    };
+    const SCase cases[] = {
+        {"no qel anywhere", L"None\\App", L"", {5730, ""}},
+        {"qel is a file", L"File\\App", L"File\\App\\qel", {5730, ""}},
+        // Two dots inside a real folder name still make the path invalid.
+        {"launch path holds ..", L"A..B\\App", L"", {5731, ""}},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        std::wstring wstrLauncher = StageLauncher(Temp(c.wstrAppFolder));
+        if (!c.wstrQelFile.empty())
+            ASSERT_TRUE(WriteBytesToFile(Temp(c.wstrQelFile), "not a folder"));
+        SLogLine expected = c.expected;
+        expected.strMessage = (expected.uiId == 5730 ? "Launcher Main: Qel directory not found from: '"
+                                                     : "Launcher Main: Invalid launch path: '") +
+                              Utf8(Temp(c.wstrAppFolder)) + "'";
+
+        SLaunch launch = Launch(wstrLauncher);
+
+        EXPECT_EQ(1u, launch.child.dwExitCode);
+        EXPECT_EQ(std::vector<SLogLine>({expected}), launch.logLines);
+        EXPECT_TRUE(launch.loaderReport.empty());
+    }
+}
+
+TEST_F(LaunchTest, LoaderNeedingAModuleBesideItLoadsAtTheSecondAttemptAndTheSearchDirectoryIsRestored)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
+    StageLoader(Temp(L"App\\qel"), L"fixtures\\dependent_loader.dll");
+    ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", Temp(L"App\\qel\\qeldep.dll")));
+
+    SLaunch launch = Launch(wstrLauncher, L"dep");
+
+    EXPECT_EQ(0u, launch.child.dwExitCode);
+    EXPECT_EQ("dep", launch.loaderReport["command-line"]);
+    // The loader runs after loading has put the search directory back.
+    EXPECT_EQ("", launch.loaderReport["dll-directory"]);
+    EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
+}
+
+TEST_F(LaunchTest, LoaderThatCannotBeLoadedIsReportedWithTheSystemErrorAndOffersHelp)
+{
+    std::wstring wstrSystem(MAX_PATH, L'\0');
+    wstrSystem.resize(GetSystemDirectoryW(wstrSystem.data(), MAX_PATH));
+    std::wstring wstrOtherArchitecture(MAX_PATH, L'\0');
+#ifdef _WIN64
+    // A 64-bit process sees the 32-bit system modules here.
+    wstrOtherArchitecture.resize(GetSystemWow64DirectoryW(wstrOtherArchitecture.data(), MAX_PATH));
+#else
+    // A 32-bit process reaches the 64-bit system modules through this alias.
+    wstrOtherArchitecture = wstrSystem.substr(0, wstrSystem.find_last_of(L'\\')) + L"\\Sysnative";
+#endif
+
+    struct SCase
+    {
+        const char* szName;
+        std::wstring wstrFolder;
+        std::function<void(const std::wstring& wstrQel)> stage;
+        uint32_t uiError;
+    };
+    const SCase cases[] = {
+        {"no loader.dll", L"Missing", [](const std::wstring& wstrQel) { CreateFolders(wstrQel); },
+         ERROR_MOD_NOT_FOUND},
+        {"text file named loader.dll", L"Text",
+         [](const std::wstring& wstrQel) {
+             CreateFolders(wstrQel);
+             WriteBytesToFile(wstrQel + L"\\loader.dll", "this is not a module\r\n");
+         },
+         ERROR_BAD_EXE_FORMAT},
+        {"loader of the other architecture", L"Other",
+         [&](const std::wstring& wstrQel) {
+             CreateFolders(wstrQel);
+             CopyFileTo(wstrOtherArchitecture + L"\\version.dll", wstrQel + L"\\loader.dll");
+         },
+         ERROR_BAD_EXE_FORMAT},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        std::wstring wstrApp = Temp(c.wstrFolder + L"\\App");
+        std::wstring wstrLauncher = StageLauncher(wstrApp);
+        c.stage(wstrApp + L"\\qel");
+        SString strLoaderPath = Utf8(wstrApp + L"\\qel\\loader.dll");
+        SString strFailure = "Launcher Main: Failed to load: '" + strLoaderPath + "'\n\n" +
+                             SharedUtil::DescribeSystemError(c.uiError, true, true);
+
+        SLaunch launch = Launch(wstrLauncher);
+
+        EXPECT_EQ(2u, launch.child.dwExitCode);
+        EXPECT_EQ(std::vector<SLogLine>({LaunchLine(wstrApp, wstrApp + L"\\qel"),
+                                         {5711, strFailure},
+                                         {3200, "Trouble loader-dll-not-loadable"}}),
+                  launch.logLines);
+        ASSERT_EQ(1u, launch.boxes.size());
+        EXPECT_EQ(QUESTION_CAPTION, launch.boxes[0].strCaption);
+        EXPECT_EQ(strFailure + "\n\n\n" + QUESTION, launch.boxes[0].strText);
+        EXPECT_TRUE(launch.boxes[0].bHasYes && launch.boxes[0].bHasNo);
+        EXPECT_EQ("", SharedUtil::GetSetting("pending-browse-to-solution"));
+    }
+}
+
+TEST_F(LaunchTest, HandOffFailuresExitWithThree)
+{
+    struct SCase
+    {
+        const char* szName;
+        std::function<void(const std::wstring& wstrQel)> stage;
+        SLogLine expected;
+        bool bThrow;
+    };
+    std::wstring wstrSystem(MAX_PATH, L'\0');
+    wstrSystem.resize(GetSystemDirectoryW(wstrSystem.data(), MAX_PATH));
+    const SCase cases[] = {
+        {"system module without DoWinMain",
+         [&](const std::wstring& wstrQel) {
+             CreateFolders(wstrQel);
+             CopyFileTo(wstrSystem + L"\\version.dll", wstrQel + L"\\loader.dll");
+         },
+         {5713, "Launcher Main: DoWinMain function not found"},
+         false},
+        // The export is forwarded, so its address lies in another module.
+        {"entry outside the module", [&](const std::wstring& wstrQel) { StageLoader(wstrQel, L"fixtures\\forwarded_entry.dll"); },
+         {5713, "Launcher Main: Function pointer outside module bounds"},
+         false},
+        {"DoWinMain throws", [&](const std::wstring& wstrQel) { StageLoader(wstrQel); },
+         {5722, "Launcher Main: Exception in DoWinMain"},
+         true},
+    };
+    int iCase = 0;
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        std::wstring wstrApp = Temp(L"Handoff" + std::to_wstring(++iCase) + L"\\App");
+        std::wstring wstrLauncher = StageLauncher(wstrApp);
+        c.stage(wstrApp + L"\\qel");
+        SetEnvironmentVariableW(L"QEL_SAMPLE_THROW", c.bThrow ? L"1" : nullptr);
+
+        SLaunch launch = Launch(wstrLauncher);
+
+        EXPECT_EQ(3u, launch.child.dwExitCode);
+        EXPECT_EQ(std::vector<SLogLine>({LaunchLine(wstrApp, wstrApp + L"\\qel"), c.expected}), launch.logLines);
+        if (c.bThrow)
+        {
+            EXPECT_EQ("throws", launch.loaderReport["result"]);
+            EXPECT_TRUE(launch.bLoaderFreed);
+        }
+        EXPECT_TRUE(launch.boxes.empty());
+    }
+}
+
+TEST_F(LaunchTest, DoWinMainResultBecomesTheExitCode)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
+    StageLoader(Temp(L"App\\qel"));
+    // 2 and 3 cannot be told apart from the launcher's own failures.
+    for (DWORD dwResult : {0u, 2u, 3u, 42u})
+    {
+        SCOPED_TRACE(dwResult);
+        SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", std::to_wstring(dwResult).c_str());
+        SLaunch launch = Launch(wstrLauncher);
+        EXPECT_EQ(dwResult, launch.child.dwExitCode);
+        EXPECT_EQ(std::to_string(dwResult), launch.loaderReport["result"]);
+        EXPECT_TRUE(launch.bLoaderFreed);
+    }
+}
+
+TEST_F(LaunchTest, CommandLineArrivesCutTo8191Bytes)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
+    StageLoader(Temp(L"App\\qel"));
+    struct SCase
+    {
+        std::size_t uiSent;
+        std::size_t uiReceived;
+    };
+    const SCase cases[] = {{0, 0}, {8191, 8191}, {8192, 8191}, {20000, 8191}};
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.uiSent);
+        std::string strArguments;
+        for (std::size_t i = 0; i < c.uiSent; ++i)
+            strArguments += static_cast<char>('a' + i % 26);
+
+        SLaunch launch = Launch(wstrLauncher, std::wstring(strArguments.begin(), strArguments.end()));
+
+        EXPECT_EQ(0u, launch.child.dwExitCode);
+        EXPECT_EQ(std::to_string(c.uiReceived), launch.loaderReport["command-line-bytes"]);
+        EXPECT_EQ(strArguments.substr(0, c.uiReceived), launch.loaderReport["command-line"]);
+    }
+}
+
+TEST_F(LaunchTest, NonAsciiAndLongFolderNamesOnTheWay)
+{
+    std::wstring wstrLong = Temp(L"Long");
+    constexpr int LONG_SEGMENTS = 12;
+    for (int i = 0; i < LONG_SEGMENTS; ++i)
+        wstrLong += L"\\segment-with-a-rather-long-name-" + std::to_wstring(i);
+    ASSERT_GT(wstrLong.size(), static_cast<std::size_t>(MAX_PATH));
+
+    const std::wstring folders[] = {L"C:\\Spiele\\J\u00fcrgen\\App", wstrLong + L"\\App"};
+    for (const std::wstring& wstrApp : folders)
+    {
+        SCOPED_TRACE(Utf8(wstrApp));
+        std::wstring wstrLauncher = StageLauncher(wstrApp);
+        StageLoader(wstrApp + L"\\qel");
+
+        SLaunch launch = Launch(wstrLauncher, L"x");
+
+        EXPECT_EQ(0u, launch.child.dwExitCode);
+        EXPECT_EQ("x", launch.loaderReport["command-line"]);
+        EXPECT_EQ(std::vector<SLogLine>({LaunchLine(wstrApp, wstrApp + L"\\qel")}), launch.logLines);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(L"C:\\Spiele", ec);
+}
+
+// The user starts the launcher from Games\App; there is no Games\App\qel but
+// a Games\qel without loader.dll.
+TEST_F(LaunchTest, RoadOfAFailingLaunch)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"Games\\App"));
+    ASSERT_TRUE(CreateFolders(Temp(L"Games\\qel")));
+    SString strApp = Utf8(Temp(L"Games\\App"));
+
+    SLaunch launch = Launch(wstrLauncher);
+
+    SString strFailure = "Launcher Main: Failed to load: '" + strApp + "\\..\\qel\\loader.dll'\n\n" +
+                         SharedUtil::DescribeSystemError(ERROR_MOD_NOT_FOUND, true, true);
+    ASSERT_EQ(3u, launch.logLines.size());
+    EXPECT_EQ((SLogLine{5725, "Launcher Main: Launch: '" + strApp + "', Qel: '" + strApp + "\\..\\qel'"}),
+              launch.logLines[0]);
+    EXPECT_EQ((SLogLine{5711, strFailure}), launch.logLines[1]);
+    EXPECT_TRUE(launch.logLines[1].strMessage.find("\n\nError 126: ") != SString::npos);
+    EXPECT_EQ((SLogLine{3200, "Trouble loader-dll-not-loadable"}), launch.logLines[2]);
+    ASSERT_EQ(1u, launch.boxes.size());
+    EXPECT_EQ(QUESTION_CAPTION, launch.boxes[0].strCaption);
+    EXPECT_EQ(strFailure + "\n\n\n" + QUESTION, launch.boxes[0].strText);
+    EXPECT_EQ("", SharedUtil::GetSetting("pending-browse-to-solution"));
+    EXPECT_EQ(2u, launch.child.dwExitCode);
+}
+} // namespace

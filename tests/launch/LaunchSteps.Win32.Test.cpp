@@ -1,0 +1,244 @@
+// The launch steps in-process: path validity, the DLL search directory
+// guard, loader loading, the hand-off's checks and the COM seam of the run.
+#include <gtest/gtest.h>
+
+#include "InstallDirectory.h"
+#include "Launcher.h"
+#include "LoaderEntry.h"
+#include "LoaderModule.h"
+#include "SharedUtil.Encoding.h"
+#include "support/Win32TestSupport.Win32.h"
+
+using namespace Launch;
+using namespace TestSupport;
+
+namespace
+{
+constexpr DWORD SENTINEL_ERROR = 0xdeadbeef;
+constexpr DWORD DIRECTORY_BUFFER_UNITS = 1024;
+
+std::wstring CurrentDllDirectory()
+{
+    wchar_t wszDirectory[DIRECTORY_BUFFER_UNITS];
+    std::fill(std::begin(wszDirectory), std::end(wszDirectory), L'#');
+    DWORD dwLength = GetDllDirectoryW(DIRECTORY_BUFFER_UNITS, wszDirectory);
+    return std::wstring(wszDirectory, dwLength < DIRECTORY_BUFFER_UNITS ? dwLength : 0);
+}
+
+SString Utf8(const std::wstring& wstrText)
+{
+    return SharedUtil::WideToUtf8(wstrText);
+}
+
+TEST(IsValidPath, RejectsDoubleDotsAndDoubleSlashes)
+{
+    struct SCase
+    {
+        const char* szPath;
+        bool bValid;
+    };
+    const SCase cases[] = {
+        {"", true},
+        {".", true},   // too short to be checked
+        {"/", true},   // too short to be checked
+        {"..", false}, // the shortest checked text
+        {"C:\\Games\\App", true},
+        {"C:\\A..B\\App", false},
+        {"C:\\Games\\..\\App", false},
+        {"C://Games", false},
+        {"\\\\server\\share", true},
+        {"C:\\a.b.c\\d", true},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szPath);
+        EXPECT_EQ(c.bValid, IsValidPath(c.szPath));
+    }
+}
+
+TEST(IsAddressInModule, FirstByteIsInsideAndTheBytePastTheImageIsOutside)
+{
+    constexpr uintptr_t BASE = 0x10000000;
+    constexpr uintptr_t SIZE = 0x5000;
+    struct SCase
+    {
+        uintptr_t uiAddress;
+        bool bInside;
+    };
+    const SCase cases[] = {
+        {BASE, true}, {BASE + SIZE - 1, true}, {BASE + SIZE, false}, {BASE - 1, false}, {0, false},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.uiAddress);
+        EXPECT_EQ(c.bInside, IsAddressInModule(c.uiAddress, BASE, SIZE));
+    }
+    // An image reaching the end of the address space does not wrap around.
+    EXPECT_TRUE(IsAddressInModule(UINTPTR_MAX, UINTPTR_MAX - 1, 2));
+}
+
+TEST(GetLaunchPath, IsTheFolderOfTheExecutable)
+{
+    EXPECT_EQ(Utf8(GetBinDirectory()), GetLaunchPath());
+}
+
+class DllDirectoryTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { SetDllDirectoryW(nullptr); }
+};
+
+TEST_F(DllDirectoryTest, SavingLeavesTheLastErrorAndRestoresOnlyWhenAsked)
+{
+    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+    {
+        SetLastError(SENTINEL_ERROR);
+        CDllDirectoryScope scope;
+        EXPECT_EQ(SENTINEL_ERROR, GetLastError());
+        EXPECT_EQ(L"C:\\windows", scope.m_strSavedDirectory);
+        EXPECT_FALSE(scope.m_bRestore);
+        SetDllDirectoryW(L"C:\\users");
+    }
+    EXPECT_EQ(L"C:\\users", CurrentDllDirectory());
+
+    {
+        CDllDirectoryScope scope;
+        SetDllDirectoryW(L"C:\\other");
+        scope.m_bRestore = true;
+    }
+    EXPECT_EQ(L"C:\\users", CurrentDllDirectory());
+}
+
+TEST_F(DllDirectoryTest, WithNoDirectorySetBeforeTheDefaultOrderComesBack)
+{
+    SetDllDirectoryW(nullptr);
+    {
+        CDllDirectoryScope scope;
+        EXPECT_TRUE(scope.m_strSavedDirectory.empty());
+        SetDllDirectoryW(L"C:\\windows");
+        scope.m_bRestore = true;
+    }
+    EXPECT_EQ(L"", CurrentDllDirectory());
+}
+
+class LoadLoaderModuleTest : public DllDirectoryTest
+{
+protected:
+    std::wstring StageQel(bool bWithDependency)
+    {
+        std::wstring wstrQel = m_temp.GetPath() + L"\\qel";
+        EXPECT_TRUE(CreateFolders(wstrQel));
+        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\dependent_loader.dll", wstrQel + L"\\loader.dll"));
+        if (bWithDependency)
+            EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", wstrQel + L"\\qeldep.dll"));
+        return wstrQel;
+    }
+
+    CTempFolder m_temp;
+};
+
+TEST_F(LoadLoaderModuleTest, EmptyPathIsInvalidWithoutAnyLoad)
+{
+    SetLastError(SENTINEL_ERROR);
+    SLaunchResult<HMODULE> result = LoadLoaderModule("", "loader.dll", "C:\\qel");
+    EXPECT_FALSE(result.bHasValue);
+    EXPECT_EQ(LOAD_INVALID_PATH, result.iErrorCode);
+    EXPECT_EQ(SENTINEL_ERROR, GetLastError());
+}
+
+TEST_F(LoadLoaderModuleTest, EmptyInstallDirectoryIsInvalidAfterTheFirstAttempt)
+{
+    std::wstring wstrQel = StageQel(false);
+    SLaunchResult<HMODULE> result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", "");
+    EXPECT_FALSE(result.bHasValue);
+    EXPECT_EQ(LOAD_INVALID_PATH, result.iErrorCode);
+    EXPECT_EQ(L"", CurrentDllDirectory());
+}
+
+TEST_F(LoadLoaderModuleTest, MissingDependencyFailsBothAttemptsAndRestoresTheDirectory)
+{
+    std::wstring wstrQel = StageQel(false);
+    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+
+    SLaunchResult<HMODULE> result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+
+    EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
+    EXPECT_FALSE(result.bHasValue);
+    EXPECT_EQ(LOAD_NOT_LOADABLE, result.iErrorCode);
+    EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+}
+
+TEST_F(LoadLoaderModuleTest, DependencyBesideTheLoaderIsFoundAtTheSecondAttempt)
+{
+    std::wstring wstrQel = StageQel(true);
+    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+
+    SLaunchResult<HMODULE> result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+
+    ASSERT_TRUE(result.bHasValue);
+    EXPECT_NE(nullptr, GetProcAddress(result.value, "DoWinMain"));
+    EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+    FreeLibrary(result.value);
+    FreeLibrary(GetModuleHandleW(L"qeldep.dll"));
+}
+
+TEST(CallLoaderEntry, NullModuleFailsWithoutReport)
+{
+    SLaunchResult<int> result = CallLoaderEntry(nullptr, nullptr, nullptr, "x", SW_SHOW);
+    EXPECT_FALSE(result.bHasValue);
+    EXPECT_EQ(3, result.iErrorCode);
+}
+
+TEST(CallLoaderEntry, NullCommandLineArrivesEmptyAndTheResultPassesThrough)
+{
+    CTempFolder temp;
+    std::wstring wstrReport = temp.GetPath() + L"\\report.txt";
+    SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", wstrReport.c_str());
+    SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", L"17");
+    HMODULE hLoader = LoadLibraryW((GetBinDirectory() + L"\\loader.dll").c_str());
+    ASSERT_NE(nullptr, hLoader);
+
+    SLaunchResult<int> result = CallLoaderEntry(hLoader, GetModuleHandleW(nullptr), nullptr, nullptr, SW_HIDE);
+
+    FreeLibrary(hLoader);
+    SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", nullptr);
+    SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", nullptr);
+    ASSERT_TRUE(result.bHasValue);
+    EXPECT_EQ(17, result.value);
+    std::string strReport = ReadBytesFromFile(wstrReport);
+    EXPECT_NE(std::string::npos, strReport.find("command-line: \ncommand-line-bytes: 0\nshow-command: 0\n"));
+}
+
+int g_iCoUninitializeCalls = 0;
+
+HRESULT WINAPI FailingCoInitializeEx(LPVOID, DWORD)
+{
+    return E_OUTOFMEMORY;
+}
+
+void WINAPI CountingCoUninitialize()
+{
+    ++g_iCoUninitializeCalls;
+}
+
+TEST(RunLauncher, FailedComIsReportedAndTheLaunchGoesOnToTheEnd)
+{
+    SetComFunctionsForTesting(FailingCoInitializeEx, CountingCoUninitialize);
+    int iExitCode = RunLauncher(GetModuleHandleW(nullptr), nullptr, "", SW_SHOW);
+    SetComFunctionsForTesting(nullptr, nullptr);
+
+    // Nothing named qel lies beside the tests or above them.
+    EXPECT_EQ(1, iExitCode);
+    EXPECT_EQ(1, g_iCoUninitializeCalls);
+    std::vector<SString> lines = ReadReportLogLinesOf(GetCurrentProcessId());
+    ASSERT_EQ(2u, lines.size());
+    uint32_t uiId = 0;
+    SString strMessage;
+    ASSERT_TRUE(SplitReportLogLine(lines[0], uiId, strMessage));
+    EXPECT_EQ(5737u, uiId);
+    EXPECT_EQ("Launcher Main: COM initialization failed (hr=0x8007000E)", strMessage);
+    ASSERT_TRUE(SplitReportLogLine(lines[1], uiId, strMessage));
+    EXPECT_EQ(5730u, uiId);
+    EXPECT_EQ("Launcher Main: Qel directory not found from: '" + Utf8(GetBinDirectory()) + "'", strMessage);
+}
+} // namespace

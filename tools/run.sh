@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Stages an install of the shipping (i686) build with the sample client and
+# starts the launcher under Wine. Arguments go to the launcher.
+#   build/stage/Valdrenne.exe          the launcher (and the runtime DLLs it ships with)
+#   build/stage/qel/loader.dll         the sample client's loader
+# On Windows, build/stage runs as it is.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target Valdrenne sample_loader
+
+stage="build/stage"
+rm -rf "$stage"
+mkdir -p "$stage/qel"
+cp build/win32/bin/Valdrenne.exe "$stage/"
+for dll in libgcc_s_dw2-1.dll libwinpthread-1.dll; do
+    if [ -f "build/win32/bin/$dll" ]; then cp "build/win32/bin/$dll" "$stage/"; fi
+done
+cp build/win32/bin/loader.dll "$stage/qel/"
+
+report="$(mktemp /tmp/valdrenne-run.XXXXXX)"
+trap 'rm -f "$report"' EXIT
+echo "Starting $stage/Valdrenne.exe $*"
+set +e
+# Wine's drive Z: is the root of the Linux file system.
+QEL_SAMPLE_REPORT="Z:${report//\//\\}" \
+    tools/with-wine.sh wine "$stage/Valdrenne.exe" "$@"
+code=$?
+set -e
+echo "--- what the sample client received ---"
+cat "$report"
+echo "--- launcher exit code: $code ---"
+exit 0
