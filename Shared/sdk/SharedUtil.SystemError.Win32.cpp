@@ -1,0 +1,40 @@
+#include "SharedUtil.SystemError.h"
+
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.Windows.h"
+
+namespace SharedUtil
+{
+namespace
+{
+constexpr DWORD MESSAGE_FLAGS =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+constexpr DWORD USER_DEFAULT_LANGUAGE = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+} // namespace
+
+SString DescribeSystemError(uint32_t uiErrorCode, bool bStripLineBreaks, bool bWithCode)
+{
+    SString strText;
+    wchar_t* pMessage = nullptr;
+    // With ALLOCATE_BUFFER the system stores its buffer's address through the
+    // buffer argument; the count it returns is not needed.
+    FormatMessageW(MESSAGE_FLAGS, nullptr, uiErrorCode, USER_DEFAULT_LANGUAGE, reinterpret_cast<LPWSTR>(&pMessage), 0,
+                   nullptr);
+    if (pMessage)
+    {
+        strText = WideToUtf8(pMessage);
+        LocalFree(pMessage);
+    }
+
+    if (bStripLineBreaks)
+        strText = strText.ReplaceAll("\n", "").ReplaceAll("\r", "");
+
+    if (bWithCode)
+    {
+        SString strWithCode;
+        strWithCode.SetFormatted("Error %u: %s", uiErrorCode, strText.c_str());
+        return strWithCode;
+    }
+    return strText;
+}
+} // namespace SharedUtil
