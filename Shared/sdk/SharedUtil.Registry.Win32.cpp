@@ -1,0 +1,212 @@
+#include "SharedUtil.Registry.Win32.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.File.h"
+#include "SharedUtil.Registry.h"
+
+namespace SharedUtil
+{
+namespace
+{
+// Views in the order they are asked: a value in the 64-bit view wins over one
+// of the same name in the 32-bit view.
+constexpr REGSAM READ_VIEWS[] = {KEY_READ | KEY_WOW64_64KEY, KEY_READ | KEY_WOW64_32KEY, KEY_READ};
+
+// Smallest buffers the readers ask with: one UTF-16 unit, one QWORD.
+constexpr uint32_t MIN_STRING_BYTES = 2;
+constexpr uint32_t MIN_OTHER_BYTES = 8;
+
+// A value that keeps growing while it is read is given up on after this many
+// tries (doubling from the smallest size reaches the size limit well before).
+constexpr int MAX_QUERY_ATTEMPTS = 32;
+
+// Growth of the request when the registry answers ERROR_MORE_DATA without a size.
+constexpr uint64_t GROWTH_FACTOR = 2;
+
+constexpr uint32_t DWORD_BYTES = 4;
+constexpr uint32_t QWORD_BYTES = 8;
+constexpr unsigned BITS_PER_BYTE = 8;
+
+RegistryQueryFunction g_pQueryValue = &RegQueryValueExW;
+
+bool IsStringType(DWORD dwType)
+{
+    return dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
+}
+
+// Reads the value's data into a zero-filled buffer of at least uiBytes bytes
+// (never fewer than uiMinBytes), growing it while the registry answers
+// ERROR_MORE_DATA. allocate(bytes) resizes the buffer and returns its data and
+// capacity in bytes. On success uiReturnedBytes holds the bytes written.
+template <typename TAllocate>
+bool QueryValueData(HKEY hKey, const wchar_t* wszValueName, uint32_t uiBytes, uint32_t uiMinBytes, TAllocate allocate,
+                    uint32_t& uiReturnedBytes)
+{
+    uint64_t uiRequest = std::max(uiBytes, uiMinBytes);
+    for (int iAttempt = 0; iAttempt < MAX_QUERY_ATTEMPTS; ++iAttempt)
+    {
+        const auto [pData, uiCapacity] = allocate(static_cast<uint32_t>(uiRequest));
+        DWORD dwSize = static_cast<DWORD>(uiRequest);
+        const LSTATUS lResult = g_pQueryValue(hKey, wszValueName, nullptr, nullptr, pData, &dwSize);
+        if (lResult == ERROR_SUCCESS)
+        {
+            uiReturnedBytes = std::min<uint32_t>(dwSize, uiCapacity);
+            return true;
+        }
+        if (lResult != ERROR_MORE_DATA)
+            return false;
+
+        uiRequest = dwSize != 0 ? dwSize : uiRequest * GROWTH_FACTOR;
+        uiRequest = std::max<uint64_t>(uiRequest, uiMinBytes);
+        if (uiRequest > MAX_REGISTRY_VALUE_BYTES)
+            return false;
+    }
+    return false;
+}
+
+bool ReadStringValue(HKEY hKey, const wchar_t* wszValueName, DWORD dwType, uint32_t uiSize, SString& strOutText)
+{
+    // One unit more than the bytes hold, so that there is always room to
+    // terminate a value stored without its zero.
+    std::vector<wchar_t> buffer;
+    auto allocate = [&buffer](uint32_t uiBytes)
+    {
+        buffer.assign((uiBytes + 1) / sizeof(wchar_t) + 1, L'\0');
+        return std::pair{reinterpret_cast<LPBYTE>(buffer.data()), uiBytes};
+    };
+    uint32_t uiReturnedBytes = 0;
+    if (!QueryValueData(hKey, wszValueName, uiSize, MIN_STRING_BYTES, allocate, uiReturnedBytes))
+        return false;
+
+    const std::size_t uiEnd = std::min<std::size_t>(uiReturnedBytes / sizeof(wchar_t), buffer.size() - 1);
+    buffer[uiEnd] = L'\0';
+
+    if (dwType == REG_MULTI_SZ)
+        strOutText = WideToUtf8(MultiStringToLines(buffer.data(), static_cast<uint32_t>(uiEnd)));
+    else if (dwType == REG_EXPAND_SZ)
+        strOutText = ExpandEnvironmentText(buffer.data());
+    else
+        strOutText = WideToUtf8(buffer.data());
+    return true;
+}
+
+uint64_t LittleEndian(const uint8_t* pBytes, uint32_t uiCount)
+{
+    uint64_t uiValue = 0;
+    for (uint32_t i = uiCount; i > 0; --i)
+        uiValue = (uiValue << BITS_PER_BYTE) | pBytes[i - 1];
+    return uiValue;
+}
+
+uint64_t BigEndian(const uint8_t* pBytes, uint32_t uiCount)
+{
+    uint64_t uiValue = 0;
+    for (uint32_t i = 0; i < uiCount; ++i)
+        uiValue = (uiValue << BITS_PER_BYTE) | pBytes[i];
+    return uiValue;
+}
+
+bool ReadOtherValue(HKEY hKey, const wchar_t* wszValueName, DWORD dwType, uint32_t uiSize, SString& strOutText)
+{
+    std::vector<uint8_t> buffer;
+    auto allocate = [&buffer](uint32_t uiBytes)
+    {
+        buffer.assign(uiBytes, 0);
+        return std::pair{buffer.data(), uiBytes};
+    };
+    uint32_t uiCount = 0;
+    if (!QueryValueData(hKey, wszValueName, uiSize, MIN_OTHER_BYTES, allocate, uiCount))
+        return false;
+
+    const uint8_t* pBytes = buffer.data();
+    switch (dwType)
+    {
+    case REG_DWORD:
+        strOutText = SString("%lu", static_cast<unsigned long>(LittleEndian(pBytes, std::min(uiCount, DWORD_BYTES))));
+        break;
+    case REG_DWORD_BIG_ENDIAN:
+        strOutText = SString("%lu", static_cast<unsigned long>(BigEndian(pBytes, std::min(uiCount, DWORD_BYTES))));
+        break;
+    case REG_QWORD:
+        strOutText =
+            SString("%llu", static_cast<unsigned long long>(LittleEndian(pBytes, std::min(uiCount, QWORD_BYTES))));
+        break;
+    default:
+        strOutText = BytesToHex(pBytes, uiCount);
+        break;
+    }
+    return true;
+}
+
+// The value of an open key as text; false when it cannot be read here and the
+// next view should be asked.
+bool ReadValueText(HKEY hKey, const wchar_t* wszValueName, SString& strOutText)
+{
+    DWORD dwType = REG_NONE;
+    DWORD dwSize = 0;
+    const LSTATUS lResult = g_pQueryValue(hKey, wszValueName, nullptr, &dwType, nullptr, &dwSize);
+    if (lResult != ERROR_SUCCESS && lResult != ERROR_MORE_DATA)
+        return false;
+    if (dwSize > MAX_REGISTRY_VALUE_BYTES)
+        return false;
+    if (IsStringType(dwType))
+        return ReadStringValue(hKey, wszValueName, dwType, dwSize, strOutText);
+    return ReadOtherValue(hKey, wszValueName, dwType, dwSize, strOutText);
+}
+} // namespace
+
+RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction)
+{
+    RegistryQueryFunction pPrevious = g_pQueryValue;
+    g_pQueryValue = pFunction ? pFunction : &RegQueryValueExW;
+    return pPrevious;
+}
+
+SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName)
+{
+    const WString wstrSubKey = Utf8ToWide(szSubKey);
+    const WString wstrValueName = Utf8ToWide(szValueName);
+    for (REGSAM samAccess : READ_VIEWS)
+    {
+        HKEY hKey = nullptr;
+        if (RegOpenKeyExW(hRoot, wstrSubKey.c_str(), 0, samAccess, &hKey) != ERROR_SUCCESS)
+            continue;
+        SString strText;
+        const bool bRead = ReadValueText(hKey, wstrValueName.c_str(), strText);
+        RegCloseKey(hKey);
+        if (bRead)
+            return strText;
+    }
+    return SString();
+}
+
+void WriteRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName, const SString& strValue)
+{
+    const WString wstrSubKey = Utf8ToWide(szSubKey);
+    const WString wstrValueName = Utf8ToWide(szValueName);
+    const WString wstrValue = Utf8ToWide(strValue);
+
+    HKEY hKey = nullptr;
+    RegCreateKeyExW(hRoot, wstrSubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hKey,
+                    nullptr);
+    if (!hKey)
+        return;
+    // A failed write leaves the old value; callers cannot act on it.
+    RegSetValueExW(hKey, wstrValueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wstrValue.c_str()),
+                   static_cast<DWORD>((wstrValue.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(hKey);
+}
+
+SString GetSetting(const SString& strSection, const SString& strName)
+{
+    return ReadRegistryText(HKEY_LOCAL_MACHINE, GetSettingsKeyPath(strSection).c_str(), strName.c_str());
+}
+
+void SetSetting(const SString& strSection, const SString& strName, const SString& strValue)
+{
+    WriteRegistryText(HKEY_LOCAL_MACHINE, GetSettingsKeyPath(strSection).c_str(), strName.c_str(), strValue);
+}
+} // namespace SharedUtil

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "SString.h"
+#include "SharedUtil.Windows.h"
+
+// Registry values read and written as text. Every value type is turned into
+// text on reading; writing always stores REG_SZ. Failures read as the empty
+// string and writes that fail are dropped.
+namespace SharedUtil
+{
+// Values larger than this many bytes are not read.
+constexpr uint32_t MAX_REGISTRY_VALUE_BYTES = 0x100000;
+
+// Tries the 64-bit view, then the 32-bit view, then the process's default
+// view. Null key path or value name count as empty: the root key itself, the
+// key's default value.
+SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName);
+
+// Creates the key path when missing and stores the text as REG_SZ in the
+// process's default view.
+void WriteRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName, const SString& strValue);
+
+// The value query the reader goes through. Tests replace it to produce answers
+// the registry does not give on demand, such as ERROR_MORE_DATA on a value that
+// grew. Returns the function installed before; null restores the real call.
+using RegistryQueryFunction = decltype(&RegQueryValueExW);
+RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction);
+} // namespace SharedUtil

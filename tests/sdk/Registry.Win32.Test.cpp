@@ -1,0 +1,511 @@
+#include <gtest/gtest.h>
+
+#include "SharedUtil.Registry.Win32.h"
+#include "SharedUtil.Registry.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+using namespace SharedUtil;
+
+namespace
+{
+using Bytes = std::vector<uint8_t>;
+
+constexpr const wchar_t* TESTS_KEY = L"Software\\ValdrenneTests";
+constexpr const wchar_t* PRODUCT_SETTINGS_KEY = L"Software\\Kestrune\\1.7\\Settings\\general";
+constexpr const wchar_t* PRODUCT_KEY = L"Software\\Kestrune";
+constexpr REGSAM VIEW_64 = KEY_WOW64_64KEY;
+constexpr REGSAM VIEW_32 = KEY_WOW64_32KEY;
+
+const char* Utf8(const char8_t* szText)
+{
+    return reinterpret_cast<const char*>(szText);
+}
+
+// The bytes of wide text as the registry stores them; zeros inside the view
+// are kept.
+Bytes WideBytes(std::wstring_view wsvText)
+{
+    const auto* pBytes = reinterpret_cast<const uint8_t*>(wsvText.data());
+    return Bytes(pBytes, pBytes + wsvText.size() * sizeof(wchar_t));
+}
+
+std::wstring TestKeyPath()
+{
+    return std::wstring(TESTS_KEY) + L"\\" + std::to_wstring(GetCurrentProcessId());
+}
+
+std::string Narrow(const std::wstring& wstrAscii)
+{
+    return std::string(wstrAscii.begin(), wstrAscii.end());
+}
+
+struct SRawValue
+{
+    DWORD dwType = REG_NONE;
+    Bytes data;
+};
+
+std::optional<SRawValue> QueryRaw(HKEY hRoot, const std::wstring& wstrKeyPath, const wchar_t* wszName,
+                                  REGSAM samView = 0)
+{
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(hRoot, wstrKeyPath.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS)
+        return std::nullopt;
+    SRawValue value;
+    DWORD dwSize = 0;
+    LSTATUS lResult = RegQueryValueExW(hKey, wszName, nullptr, &value.dwType, nullptr, &dwSize);
+    if (lResult == ERROR_SUCCESS)
+    {
+        value.data.resize(dwSize);
+        lResult = RegQueryValueExW(hKey, wszName, nullptr, nullptr, value.data.data(), &dwSize);
+    }
+    RegCloseKey(hKey);
+    if (lResult != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+// Answers of the replaced value query; the fake hands every call it does not
+// change to the real one.
+struct SQueryScript
+{
+    int iSizeQueries = 0;
+    std::vector<DWORD> dataRequests;      // buffer sizes of the data queries, in order
+    std::optional<DWORD> reportedSize;    // replaces the real size of a size query
+    int iSizeQueriesToChange = 0;         // how many size queries get reportedSize
+    int iMoreDataAnswers = 0;             // data queries answered ERROR_MORE_DATA
+    DWORD dwMoreDataSize = 0;             // with this size
+    LSTATUS lDataFailure = ERROR_SUCCESS; // when set, the first data query fails with it
+};
+SQueryScript g_script;
+
+LSTATUS WINAPI ScriptedQuery(HKEY hKey, LPCWSTR wszName, LPDWORD pReserved, LPDWORD pType, LPBYTE pData, LPDWORD pSize)
+{
+    if (!pData)
+    {
+        const LSTATUS lResult = RegQueryValueExW(hKey, wszName, pReserved, pType, pData, pSize);
+        if (g_script.reportedSize && g_script.iSizeQueries < g_script.iSizeQueriesToChange)
+            *pSize = *g_script.reportedSize;
+        ++g_script.iSizeQueries;
+        return lResult;
+    }
+    g_script.dataRequests.push_back(*pSize);
+    if (g_script.lDataFailure != ERROR_SUCCESS)
+        return std::exchange(g_script.lDataFailure, ERROR_SUCCESS);
+    if (g_script.iMoreDataAnswers > 0)
+    {
+        --g_script.iMoreDataAnswers;
+        *pSize = g_script.dwMoreDataSize;
+        return ERROR_MORE_DATA;
+    }
+    return RegQueryValueExW(hKey, wszName, pReserved, pType, pData, pSize);
+}
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_wstrKeyPath = TestKeyPath();
+        m_strKeyPath = Narrow(m_wstrKeyPath);
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, m_wstrKeyPath.c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
+        g_script = SQueryScript();
+    }
+
+    void TearDown() override
+    {
+        SetRegistryQueryFunction(nullptr);
+        RegCloseKey(m_hKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, m_wstrKeyPath.c_str());
+        // Fails while another run still has its key there, which is fine.
+        RegDeleteKeyW(HKEY_CURRENT_USER, TESTS_KEY);
+    }
+
+    void SetRaw(const wchar_t* wszName, DWORD dwType, const Bytes& data)
+    {
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetValueExW(m_hKey, wszName, 0, dwType, data.data(), static_cast<DWORD>(data.size())));
+    }
+
+    SString Read(const char* szName) { return ReadRegistryText(HKEY_CURRENT_USER, m_strKeyPath.c_str(), szName); }
+
+    std::wstring m_wstrKeyPath;
+    std::string m_strKeyPath;
+    HKEY m_hKey = nullptr;
+};
+} // namespace
+
+TEST_F(RegistryTest, EveryValueTypeReadsAsText)
+{
+    struct SCase
+    {
+        const wchar_t* wszName;
+        DWORD dwType;
+        Bytes data;
+        const char* szExpected;
+    };
+    const SCase cases[] = {
+        {L"sz", REG_SZ, WideBytes({L"abc", 4}), "abc"},
+        {L"sz-unterminated", REG_SZ, WideBytes(L"abc"), "abc"}, // the reader adds the zero
+        {L"sz-odd-bytes", REG_SZ, {'a', 0, 'b', 0, 'c'}, "ab"}, // half a unit is dropped
+        {L"sz-empty", REG_SZ, {}, ""},
+        {L"multi", REG_MULTI_SZ, WideBytes({L"a\0b\0\0", 5}), "a\nb"},
+        {L"multi-unterminated", REG_MULTI_SZ, WideBytes({L"a\0b", 3}), "a\nb"},
+        {L"dword", REG_DWORD, {0x2A, 0x00, 0x00, 0x00}, "42"},
+        {L"dword-max", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"},
+        {L"dword-short", REG_DWORD, {0x2A, 0x01}, "298"},
+        {L"dword-long", REG_DWORD, {0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF}, "1"}, // bytes past four are ignored
+        {L"dword-be", REG_DWORD_BIG_ENDIAN, {0x00, 0x00, 0x00, 0x2A}, "42"},
+        {L"dword-be-short", REG_DWORD_BIG_ENDIAN, {0x01, 0x2A}, "298"},
+        {L"qword", REG_QWORD, {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}, "1099511627776"},
+        {L"qword-max", REG_QWORD, Bytes(8, 0xFF), "18446744073709551615"},
+        {L"binary-empty", REG_BINARY, {}, ""},
+        {L"binary", REG_BINARY, {0x01, 0xAB}, "01AB"},
+        {L"binary-long", REG_BINARY, Bytes(12, 0x5C), "5C5C5C5C5C5C5C5C5C5C5C5C"}, // more than the minimum 8
+        {L"none", REG_NONE, {0x01, 0x02}, "0102"},
+        {L"unknown-type", 0x1234, {0xDE, 0xAD}, "DEAD"},
+    };
+    for (const SCase& testCase : cases)
+        SetRaw(testCase.wszName, testCase.dwType, testCase.data);
+
+    for (const SCase& testCase : cases)
+    {
+        const std::string strName = Narrow(testCase.wszName);
+        SCOPED_TRACE(strName);
+        EXPECT_EQ(testCase.szExpected, Read(strName.c_str()));
+    }
+}
+
+TEST_F(RegistryTest, ExpandableStringsAreExpanded)
+{
+    wchar_t wszSystemRoot[MAX_PATH] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableW(L"SystemRoot", wszSystemRoot, MAX_PATH));
+    SetRaw(L"expand", REG_EXPAND_SZ, WideBytes({L"%SystemRoot%\\x", 15}));
+    SetRaw(L"unknown-variable", REG_EXPAND_SZ, WideBytes({L"%ValdrenneNoSuchVariable%", 26}));
+
+    EXPECT_EQ(Narrow(wszSystemRoot) + "\\x", Read("expand"));
+    EXPECT_EQ("%ValdrenneNoSuchVariable%", Read("unknown-variable"));
+}
+
+TEST_F(RegistryTest, MissingKeyOrValueReadsEmpty)
+{
+    SetRaw(L"present", REG_SZ, WideBytes({L"here", 5}));
+
+    EXPECT_EQ("", Read("absent"));
+    EXPECT_EQ("", ReadRegistryText(HKEY_CURRENT_USER, (m_strKeyPath + "\\NoSuchKey").c_str(), "present"));
+    EXPECT_EQ("here", Read("present"));
+}
+
+TEST_F(RegistryTest, NullPathOpensTheRootAndNullNameIsTheDefaultValue)
+{
+    SetRaw(nullptr, REG_SZ, WideBytes({L"default", 8}));
+    SetRaw(L"named", REG_SZ, WideBytes({L"named value", 12}));
+
+    EXPECT_EQ("named value", ReadRegistryText(m_hKey, nullptr, "named"));
+    EXPECT_EQ("named value", ReadRegistryText(m_hKey, "", "named"));
+    EXPECT_EQ("default", ReadRegistryText(HKEY_CURRENT_USER, m_strKeyPath.c_str(), nullptr));
+    EXPECT_EQ("default", ReadRegistryText(m_hKey, nullptr, ""));
+}
+
+TEST_F(RegistryTest, ValuesOverTheSizeLimitAreNotRead)
+{
+    SetRaw(L"at-limit", REG_BINARY, Bytes(MAX_REGISTRY_VALUE_BYTES, 0xAB));
+    SetRaw(L"over-limit", REG_BINARY, Bytes(MAX_REGISTRY_VALUE_BYTES + 1, 0xAB));
+    SetRaw(L"text-over-limit", REG_SZ, Bytes(MAX_REGISTRY_VALUE_BYTES + 2, 'x'));
+
+    const SString strAtLimit = Read("at-limit");
+    EXPECT_EQ(2 * MAX_REGISTRY_VALUE_BYTES, strAtLimit.size());
+    EXPECT_EQ("ABAB", strAtLimit.substr(0, 4));
+    EXPECT_EQ("", Read("over-limit"));
+    EXPECT_EQ("", Read("text-over-limit"));
+}
+
+TEST_F(RegistryTest, NonAsciiPathsNamesAndValuesConvert)
+{
+    const std::wstring wstrSubKey = m_wstrKeyPath + L"\\J\u00FCrgen\\\u65E5\u672C\u8A9E";
+    HKEY hSubKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, wstrSubKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &hSubKey, nullptr));
+    const std::wstring_view wsvValue = {L"\u65E5\u672C\u8A9E", 4};
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(hSubKey, L"J\u00FCrgen", 0, REG_SZ, reinterpret_cast<const BYTE*>(wsvValue.data()),
+                             static_cast<DWORD>(wsvValue.size() * sizeof(wchar_t))));
+    RegCloseKey(hSubKey);
+    const std::string strSubKey = m_strKeyPath + Utf8(u8"\\J\u00FCrgen\\\u65E5\u672C\u8A9E");
+
+    EXPECT_EQ(Utf8(u8"\u65E5\u672C\u8A9E"),
+              ReadRegistryText(HKEY_CURRENT_USER, strSubKey.c_str(), Utf8(u8"J\u00FCrgen")));
+
+    WriteRegistryText(HKEY_CURRENT_USER, strSubKey.c_str(), Utf8(u8"\u65E5\u672C"), Utf8(u8"J\u00FCrgen"));
+    const std::optional<SRawValue> written = QueryRaw(HKEY_CURRENT_USER, wstrSubKey, L"\u65E5\u672C");
+    ASSERT_TRUE(written);
+    EXPECT_EQ(WideBytes({L"J\u00FCrgen", 7}), written->data);
+}
+
+TEST_F(RegistryTest, WriteCreatesTheKeyAndStoresTerminatedText)
+{
+    const std::wstring wstrDeeper = m_wstrKeyPath + L"\\New\\Deeper";
+    const std::string strDeeper = Narrow(wstrDeeper);
+    SetRaw(L"was-dword", REG_DWORD, {0x2A, 0x00, 0x00, 0x00});
+
+    WriteRegistryText(HKEY_CURRENT_USER, strDeeper.c_str(), "name", "value");
+    WriteRegistryText(HKEY_CURRENT_USER, strDeeper.c_str(), "empty", "");
+    WriteRegistryText(m_hKey, nullptr, "was-dword", "now text");
+    WriteRegistryText(m_hKey, "", nullptr, "default");
+
+    struct SCase
+    {
+        std::wstring wstrKeyPath;
+        const wchar_t* wszName;
+        std::wstring_view wsvExpected; // including the terminating zero
+    };
+    const SCase cases[] = {
+        {wstrDeeper, L"name", {L"value", 6}},
+        {wstrDeeper, L"empty", {L"", 1}},                // just the zero
+        {m_wstrKeyPath, L"was-dword", {L"now text", 9}}, // the type changes to text
+        {m_wstrKeyPath, L"", {L"default", 8}},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(Narrow(testCase.wszName));
+        const std::optional<SRawValue> written = QueryRaw(HKEY_CURRENT_USER, testCase.wstrKeyPath, testCase.wszName);
+        ASSERT_TRUE(written);
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), written->dwType);
+        EXPECT_EQ(WideBytes(testCase.wsvExpected), written->data);
+    }
+    EXPECT_EQ("value", ReadRegistryText(HKEY_CURRENT_USER, strDeeper.c_str(), "name"));
+}
+
+TEST_F(RegistryTest, WriteThatCannotCreateTheKeyWritesNothing)
+{
+    // Only volatile keys may live under a volatile key; our writes ask for a
+    // lasting one, so the registry refuses to create it.
+    HKEY hVolatile = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_hKey, L"Volatile", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                             nullptr, &hVolatile, nullptr));
+    RegCloseKey(hVolatile);
+
+    WriteRegistryText(HKEY_CURRENT_USER, (m_strKeyPath + "\\Volatile\\Lasting").c_str(), "name", "value");
+    WriteRegistryText(nullptr, m_strKeyPath.c_str(), "name", "value");
+
+    HKEY hKey = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegOpenKeyExW(HKEY_CURRENT_USER, (m_wstrKeyPath + L"\\Volatile\\Lasting").c_str(), 0, KEY_READ, &hKey));
+    EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, m_wstrKeyPath + L"\\Volatile", L"name"));
+    EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, m_wstrKeyPath, L"name"));
+}
+
+TEST_F(RegistryTest, ValueThatGrewAfterTheSizeQueryIsReadWhole)
+{
+    SetRaw(L"grown", REG_SZ, WideBytes({L"a longer text", 14}));
+    SetRaw(L"grown-binary", REG_BINARY, Bytes(20, 0x11));
+    // The size query sees an older, shorter value; the data query then finds
+    // the buffer too small and the registry names the size it needs.
+    g_script.reportedSize = 4;
+    g_script.iSizeQueriesToChange = 2;
+    SetRegistryQueryFunction(ScriptedQuery);
+
+    EXPECT_EQ("a longer text", Read("grown"));
+    EXPECT_EQ((std::vector<DWORD>{4, 28}), g_script.dataRequests);
+
+    g_script.dataRequests.clear();
+    EXPECT_EQ(std::string(40, '1'), Read("grown-binary"));
+    EXPECT_EQ((std::vector<DWORD>{8, 20}), g_script.dataRequests); // never below eight bytes
+}
+
+TEST_F(RegistryTest, MoreDataWithoutASizeDoublesTheRequest)
+{
+    struct SCase
+    {
+        const char* szName;
+        std::vector<DWORD> expectedRequests;
+        const char* szExpected;
+    };
+    const SCase cases[] = {
+        {"text", {8, 16, 32}, "abc"},
+        {"tiny-text", {2, 4, 8}, ""}, // an empty value: the smallest request is one unit
+        {"dword", {8, 16, 32}, "42"},
+    };
+    SetRaw(L"text", REG_SZ, WideBytes({L"abc", 4}));
+    SetRaw(L"tiny-text", REG_SZ, {});
+    SetRaw(L"dword", REG_DWORD, {0x2A, 0x00, 0x00, 0x00});
+    SetRegistryQueryFunction(ScriptedQuery);
+
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szName);
+        g_script = SQueryScript();
+        g_script.iMoreDataAnswers = 2;
+        g_script.dwMoreDataSize = 0;
+
+        EXPECT_EQ(testCase.szExpected, Read(testCase.szName));
+        EXPECT_EQ(testCase.expectedRequests, g_script.dataRequests);
+        EXPECT_EQ(1, g_script.iSizeQueries);
+    }
+}
+
+TEST_F(RegistryTest, ReaderThatFailsInOneViewFallsThroughToTheNext)
+{
+    // Under the current user both views open the same key, so each view that
+    // is asked finds the value again.
+    SetRaw(L"value", REG_SZ, WideBytes({L"found", 6}));
+    SetRegistryQueryFunction(ScriptedQuery);
+
+    struct SCase
+    {
+        const char* szWhat;
+        SQueryScript script;
+        const char* szExpected;
+        int iExpectedSizeQueries;
+    };
+    SQueryScript retryOverLimit;
+    retryOverLimit.iMoreDataAnswers = 1;
+    retryOverLimit.dwMoreDataSize = MAX_REGISTRY_VALUE_BYTES + 1;
+    SQueryScript alwaysOverLimit = retryOverLimit;
+    alwaysOverLimit.iMoreDataAnswers = 3;
+    SQueryScript sizeOverLimit;
+    sizeOverLimit.reportedSize = MAX_REGISTRY_VALUE_BYTES + 1;
+    sizeOverLimit.iSizeQueriesToChange = 2;
+    SQueryScript dataRefused;
+    dataRefused.lDataFailure = ERROR_ACCESS_DENIED;
+    SQueryScript sizeUnchanging; // a value that keeps growing by exactly what it was asked with
+    sizeUnchanging.iMoreDataAnswers = 1000;
+    sizeUnchanging.dwMoreDataSize = 12;
+    const SCase cases[] = {
+        {"retry size over the limit", retryOverLimit, "found", 2},
+        {"retry size always over the limit", alwaysOverLimit, "", 3},
+        {"size query over the limit", sizeOverLimit, "found", 3},
+        {"data query refused", dataRefused, "found", 2},
+        {"more data without end", sizeUnchanging, "", 3},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szWhat);
+        g_script = testCase.script;
+        EXPECT_EQ(testCase.szExpected, Read("value"));
+        EXPECT_EQ(testCase.iExpectedSizeQueries, g_script.iSizeQueries);
+    }
+}
+
+namespace
+{
+// Keys under the local machine's software branch, which has a 64-bit and a
+// 32-bit view.
+class RegistryViewsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_wstrKeyPath = TestKeyPath();
+        m_strKeyPath = Narrow(m_wstrKeyPath);
+    }
+
+    void TearDown() override
+    {
+        for (REGSAM samView : {VIEW_64, VIEW_32})
+        {
+            HKEY hSoftware = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_ALL_ACCESS | samView, &hSoftware) !=
+                ERROR_SUCCESS)
+                continue;
+            RegDeleteTreeW(hSoftware, m_wstrKeyPath.substr(std::wstring_view(L"Software\\").size()).c_str());
+            RegDeleteKeyExW(hSoftware, L"ValdrenneTests", samView, 0);
+            RegCloseKey(hSoftware);
+        }
+    }
+
+    void SetInView(REGSAM samView, const wchar_t* wszName, std::wstring_view wsvText)
+    {
+        HKEY hKey = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_wstrKeyPath.c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS | samView, nullptr, &hKey, nullptr));
+        const Bytes data = WideBytes(wsvText);
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetValueExW(hKey, wszName, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())));
+        RegCloseKey(hKey);
+    }
+
+    std::wstring m_wstrKeyPath;
+    std::string m_strKeyPath;
+};
+} // namespace
+
+TEST_F(RegistryViewsTest, WriteLandsInTheProcessDefaultView)
+{
+#ifdef _WIN64
+    const REGSAM samDefault = VIEW_64, samOther = VIEW_32;
+#else
+    const REGSAM samDefault = VIEW_32, samOther = VIEW_64;
+#endif
+    WriteRegistryText(HKEY_LOCAL_MACHINE, m_strKeyPath.c_str(), "where", "default view");
+
+    const std::optional<SRawValue> inDefault = QueryRaw(HKEY_LOCAL_MACHINE, m_wstrKeyPath, L"where", samDefault);
+    ASSERT_TRUE(inDefault);
+    EXPECT_EQ(WideBytes({L"default view", 13}), inDefault->data);
+    EXPECT_FALSE(QueryRaw(HKEY_LOCAL_MACHINE, m_wstrKeyPath, L"where", samOther));
+}
+
+TEST_F(RegistryViewsTest, SixtyFourBitViewIsReadFirst)
+{
+    SetInView(VIEW_32, L"only-32", {L"from 32", 8});
+    SetInView(VIEW_32, L"both", {L"from 32", 8});
+    SetInView(VIEW_64, L"both", {L"from 64", 8});
+
+    EXPECT_EQ("from 32", ReadRegistryText(HKEY_LOCAL_MACHINE, m_strKeyPath.c_str(), "only-32"));
+    EXPECT_EQ("from 64", ReadRegistryText(HKEY_LOCAL_MACHINE, m_strKeyPath.c_str(), "both"));
+}
+
+namespace
+{
+// The product's own settings key; the test prefix is thrown away afterwards,
+// but what the test adds is still removed.
+class SettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        HKEY hKey = nullptr;
+        m_bProductKeyExisted = RegOpenKeyExW(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &hKey) == ERROR_SUCCESS;
+        if (m_bProductKeyExisted)
+            RegCloseKey(hKey);
+        m_strName = "valdrenne-test-" + std::to_string(GetCurrentProcessId());
+    }
+
+    void TearDown() override
+    {
+        const std::wstring wstrName(m_strName.begin(), m_strName.end());
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, wstrName.c_str());
+        if (!m_bProductKeyExisted)
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, PRODUCT_KEY);
+    }
+
+    bool m_bProductKeyExisted = false;
+    std::string m_strName;
+};
+} // namespace
+
+TEST_F(SettingsTest, SettingNeverWrittenReadsEmpty)
+{
+    EXPECT_EQ("", GetSetting(m_strName));
+    EXPECT_EQ("", GetSetting(DEFAULT_SETTINGS_SECTION, m_strName));
+}
+
+TEST_F(SettingsTest, SetThenGetGivesTheValueBack)
+{
+    const SString strValue = Utf8(u8"type=loader-dll-not-loadable&who=J\u00FCrgen");
+    SetSetting(m_strName, strValue);
+
+    EXPECT_EQ(strValue, GetSetting(m_strName));
+    EXPECT_EQ(strValue, GetSetting(DEFAULT_SETTINGS_SECTION, m_strName));
+    const std::wstring wstrName(m_strName.begin(), m_strName.end());
+    const std::optional<SRawValue> stored = QueryRaw(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, wstrName.c_str());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), stored->dwType);
+}
