@@ -2,6 +2,7 @@
 
 #include "SString.Seam.h"
 #include "SharedUtil.Assert.h"
+#include "SharedUtil.FaultTrap.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,14 +31,26 @@ SString DescribeFailedFormat(const char* szPrefix, const char* szFormat)
     return SString(szPrefix) + SString(szFormat).ReplaceAll("%", "#");
 }
 
-// One pass over the argument list, on its own copy of it.
-int RunFormatPass(char* szBuffer, std::size_t uiBufferSize, const char* szFormat, va_list vlArgs)
+// One pass of the C library over the argument list. It runs under the fault
+// trap, so it owns nothing and leaves its result in the record.
+struct SFormatPass
 {
+    const char* szFormat;
+    va_list vlArgs;
+    char* szBuffer;
+    std::size_t uiLimit;
+    int iResult;
+};
+
+void RunFormatPass(void* pContext)
+{
+    SFormatPass* pPass = static_cast<SFormatPass*>(pContext);
+    // Each pass consumes its own copy of the arguments.
     va_list vlPass;
-    va_copy(vlPass, vlArgs);
-    int iResult = g_pFormatPass(szBuffer, uiBufferSize, szFormat, vlPass);
+    va_copy(vlPass, pPass->vlArgs);
+    int iResult = g_pFormatPass(pPass->szBuffer, pPass->uiLimit, pPass->szFormat, vlPass);
     va_end(vlPass);
-    return iResult < 0 ? FORMAT_FAILED : iResult;
+    pPass->iResult = iResult < 0 ? FORMAT_FAILED : iResult;
 }
 
 // strcasecmp in the "C" locale, whatever the process locale: ASCII letters
@@ -77,37 +90,45 @@ SString& SString::SetFormatted(const char* szFormat, ...)
 
 SString& SString::SetFormattedV(const char* szFormat, va_list vlArgs)
 {
-    clear();
-    if (!szFormat)
-        return *this;
-
-    int iMeasured = RunFormatPass(nullptr, 0, szFormat, vlArgs);
-    if (iMeasured < 1)
+    // Built aside: the format or a value may point into this string.
+    SString strResult;
+    if (szFormat)
     {
-        if (iMeasured == FORMAT_FAILED)
-            assign(DescribeFailedFormat(INVALID_PARAMETER_PREFIX, szFormat));
-        return *this;
-    }
+        SFormatPass pass = {};
+        pass.szFormat = szFormat;
+        va_copy(pass.vlArgs, vlArgs);
 
-    std::size_t uiLimit = static_cast<std::size_t>(iMeasured) + FORMAT_LIMIT_EXTRA;
-    std::size_t uiBufferSize = static_cast<std::size_t>(iMeasured) + FORMAT_BUFFER_EXTRA;
-    char* szBuffer = static_cast<char*>(std::malloc(uiBufferSize));
-    if (!szBuffer)
-        return *this;
+        // Measure, then write once into a buffer of exactly the measured size.
+        bool bFaulted = !SharedUtil::RunTrappingFaults(RunFormatPass, &pass);
+        const int iMeasured = pass.iResult;
+        char* szBuffer = nullptr;
+        std::size_t uiBufferSize = 0;
+        if (!bFaulted && iMeasured > 0)
+        {
+            uiBufferSize = static_cast<std::size_t>(iMeasured) + FORMAT_BUFFER_EXTRA;
+            szBuffer = static_cast<char*>(std::malloc(uiBufferSize));
+            if (szBuffer)
+            {
+                pass.szBuffer = szBuffer;
+                pass.uiLimit = static_cast<std::size_t>(iMeasured) + FORMAT_LIMIT_EXTRA;
+                bFaulted = !SharedUtil::RunTrappingFaults(RunFormatPass, &pass);
+            }
+        }
+        va_end(pass.vlArgs);
 
-    int iWritten = RunFormatPass(szBuffer, uiLimit, szFormat, vlArgs);
-    if (iWritten < 1)
-    {
-        if (iWritten == FORMAT_FAILED)
-            assign(DescribeFailedFormat(INVALID_PARAMETER_PREFIX, szFormat));
+        if (bFaulted)
+            strResult = DescribeFailedFormat(FORMAT_EXCEPTION_PREFIX, szFormat);
+        else if (pass.iResult == FORMAT_FAILED)
+            strResult = DescribeFailedFormat(INVALID_PARAMETER_PREFIX, szFormat);
+        else if (szBuffer && pass.iResult > 0)
+        {
+            const std::size_t uiEnd = static_cast<std::size_t>(pass.iResult);
+            szBuffer[uiEnd < uiBufferSize ? uiEnd : uiBufferSize - 1] = 0;
+            strResult = szBuffer;
+        }
+        std::free(szBuffer);
     }
-    else
-    {
-        std::size_t uiEnd = static_cast<std::size_t>(iWritten);
-        szBuffer[uiEnd < uiBufferSize ? uiEnd : uiBufferSize - 1] = 0;
-        assign(szBuffer);
-    }
-    std::free(szBuffer);
+    swap(strResult);
     return *this;
 }
 
