@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "SharedUtil.ProcessTag.h"
+#include "sdk/helpers/ProbeRunner.h"
+
+#include <fstream>
+
+using namespace SharedUtil;
+
+namespace
+{
+SString FormatOwnTag(DWORD uiProcessId)
+{
+    return SString("%05d", static_cast<int>(uiProcessId));
+}
+
+SString FormatGameTag(DWORD uiParentId, DWORD uiProcessId)
+{
+    return SString("%05d-%05d", static_cast<int>(uiParentId), static_cast<int>(uiProcessId));
+}
+
+TEST(ProcessTag, TagsThisProcessWithItsOwnIdOnceWithoutASnapshot)
+{
+    const SString strTag = GetProcessLogTag();
+    EXPECT_EQ(FormatOwnTag(GetCurrentProcessId()), strTag);
+    EXPECT_EQ(strTag, GetProcessLogTag());
+    EXPECT_FALSE(IsGameProcess());
+    const SProcessTagCounters counters = GetProcessTagCounters();
+    EXPECT_EQ(1u, counters.uiRoleTests);
+    EXPECT_EQ(0u, counters.uiSnapshots);
+}
+
+class ProcessTagProbe : public ::testing::Test
+{
+protected:
+    void SetUp() override { m_Folder = ProbeRunner::MakeScratchFolder(L"process-tag-probe"); }
+    void TearDown() override
+    {
+        std::error_code error;
+        std::filesystem::remove_all(m_Folder, error);
+    }
+
+    std::filesystem::path m_Folder;
+};
+
+TEST_F(ProcessTagProbe, TagsTheGameWithItsParentFirst)
+{
+    struct SCase
+    {
+        const wchar_t* wszFileName;
+        const wchar_t* wszGameFile; // created beside the executable, or none
+        bool bGame;
+    };
+    const SCase cases[] = {
+        {L"gta_sa.exe", nullptr, true},
+        {L"GTA_SA.EXE", nullptr, true},
+        // Merely ending in the game's name is enough.
+        {L"my_gta_sa.exe", nullptr, true},
+        {L"Valdrenne.exe", nullptr, false},
+        // The launcher's name decides before the files are looked at.
+        {L"Valdrenne.exe", L"models\\gta3.img", false},
+        {L"other.exe", nullptr, false},
+        {L"other.exe", L"models\\gta3.img", true},
+        {L"other.exe", L"data\\gta.dat", true},
+        // Each file counts only in its own folder.
+        {L"other.exe", L"data\\gta3.img", false},
+    };
+    const DWORD uiOwnId = GetCurrentProcessId();
+    uint32_t uiRow = 0;
+    for (const SCase& testCase : cases)
+    {
+        const std::filesystem::path folder = m_Folder / std::to_wstring(uiRow++);
+        SCOPED_TRACE(testing::Message() << "row " << uiRow << ": "
+                                        << std::filesystem::path(testCase.wszFileName).string()
+                                        << (testCase.wszGameFile ? " with a game file" : ""));
+        std::filesystem::create_directories(folder);
+        const std::filesystem::path exePath = folder / testCase.wszFileName;
+        ASSERT_TRUE(std::filesystem::copy_file(ProbeRunner::GetProbePath(), exePath));
+        if (testCase.wszGameFile)
+        {
+            const std::filesystem::path gameFile = folder / testCase.wszGameFile;
+            std::filesystem::create_directories(gameFile.parent_path());
+            std::ofstream(gameFile).put('x');
+        }
+
+        const ProbeRunner::SProbeResult result = ProbeRunner::RunProbe(exePath.wstring());
+        ASSERT_TRUE(result.bStarted);
+        EXPECT_EQ(0u, result.uiExitCode);
+        const auto& values = result.values;
+        ASSERT_EQ(1u, values.count("tag"));
+        const SString strExpected =
+            testCase.bGame ? FormatGameTag(uiOwnId, result.uiProcessId) : FormatOwnTag(result.uiProcessId);
+        EXPECT_EQ(strExpected, values.at("tag"));
+        EXPECT_EQ(values.at("tag"), values.at("tag-again"));
+        EXPECT_EQ(std::to_string(result.uiProcessId), values.at("pid"));
+        EXPECT_EQ("1", values.at("role-tests"));
+        EXPECT_EQ(testCase.bGame ? "1" : "0", values.at("snapshots"));
+    }
+}
+} // namespace
