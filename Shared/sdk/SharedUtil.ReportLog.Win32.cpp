@@ -1,0 +1,60 @@
+#include "SharedUtil.ReportLog.h"
+
+#include "SharedUtil.File.h"
+#include "SharedUtil.Path.h"
+#include "SharedUtil.ProcessTag.h"
+#include "SharedUtil.Registry.h"
+#include "SharedUtil.ReportFilter.h"
+#include "SharedUtil.Version.h"
+
+namespace SharedUtil
+{
+namespace
+{
+constexpr const char* ALL_USERS_FOLDER_NAME = "Qel Vendaro All";
+constexpr const char* REPORT_FILE_NAME = "report.log";
+
+constexpr const char* SETTING_VERSION_EXT = "qel-version-ext";
+constexpr const char* SETTING_OS_VERSION = "os-version";
+constexpr const char* SETTING_REAL_OS_VERSION = "real-os-version";
+constexpr const char* SETTING_IS_ADMIN = "is-admin";
+
+// Process-wide, built during static initialisation and never flushed: an open
+// run is not summarised at exit.
+CReportRepeatFilter g_ReportRepeatFilter;
+ReportIdCounts g_ReportIdCounts;
+SString g_strAllUsersFolderName;
+
+// One open, append and close per line: nothing waits in a buffer.
+void AppendReportLine(const SPendingLine& line)
+{
+    const SString strPath = CombinePath(GetVersionDataFolder(), REPORT_FILE_NAME);
+    EnsureParentFolders(strPath);
+    const SString strLine = FormatReportLine(line, GetReportTime(), GetSystemInfoTag(), GetProcessLogTag());
+    AppendToFile(strPath, strLine.data(), static_cast<uint32_t>(strLine.size()), true);
+}
+} // namespace
+
+void WriteReportLog(uint32_t uiId, const SString& strText, uint32_t uiMaxPerId)
+{
+    FeedReportLine(g_ReportRepeatFilter, g_ReportIdCounts, uiId, strText, uiMaxPerId, AppendReportLine);
+}
+
+SString GetVersionDataFolder()
+{
+    return CombinePath(GetAllUsersAppDataPath(), GetAllUsersFolderName(), GetMajorMinorVersion());
+}
+
+const SString& GetAllUsersFolderName()
+{
+    if (g_strAllUsersFolderName.empty())
+        g_strAllUsersFolderName = ALL_USERS_FOLDER_NAME;
+    return g_strAllUsersFolderName;
+}
+
+SString GetSystemInfoTag()
+{
+    return BuildSystemInfoTag(GetSetting(SETTING_VERSION_EXT), GetSetting(SETTING_OS_VERSION),
+                              GetSetting(SETTING_REAL_OS_VERSION), GetSetting(SETTING_IS_ADMIN));
+}
+} // namespace SharedUtil

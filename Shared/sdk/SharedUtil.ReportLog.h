@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "SString.h"
+
+// The diagnostics journal report.log in the all-users application-data folder,
+// one folder per major.minor version. Windows only; the folding of repeats
+// and the line format are in SharedUtil.ReportFilter.h.
+namespace SharedUtil
+{
+// Records one diagnostic under the message site's identifier. With uiMaxPerId
+// not 0, only the first uiMaxPerId calls with that identifier are logged.
+// Every line let out is in the file when the call returns; a line that cannot
+// be written is lost, and nothing is reported to the caller.
+void WriteReportLog(uint32_t uiId, const SString& strText, uint32_t uiMaxPerId = 0);
+
+// <all-users application data>\Qel Vendaro All\<major.minor>, computed anew
+// on every call.
+SString GetVersionDataFolder();
+
+// The process-wide name of the product's all-users folder.
+const SString& GetAllUsersFolderName();
+
+// The bracketed product version and system tag of a report line, from the
+// settings of the product's other components.
+SString GetSystemInfoTag();
+} // namespace SharedUtil
