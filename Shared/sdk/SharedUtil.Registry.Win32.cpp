@@ -1,6 +1,7 @@
 #include "SharedUtil.Registry.Win32.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "SharedUtil.Encoding.h"
@@ -59,6 +60,7 @@ bool QueryValueData(HKEY hKey, const wchar_t* wszValueName, uint32_t uiBytes, ui
         if (lResult != ERROR_MORE_DATA)
             return false;
 
+        // The registry names the size it needs; without a size, ask for more.
         uiRequest = dwSize != 0 ? dwSize : uiRequest * GROWTH_FACTOR;
         uiRequest = std::max<uint64_t>(uiRequest, uiMinBytes);
         if (uiRequest > MAX_REGISTRY_VALUE_BYTES)

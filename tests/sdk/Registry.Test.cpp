@@ -2,6 +2,8 @@
 
 #include "SharedUtil.Registry.h"
 
+#include <string>
+
 using namespace SharedUtil;
 
 TEST(Registry, SettingsRootIsOneProcessWideString)
@@ -17,7 +19,7 @@ TEST(Registry, KeyPathsAreJoinedWithoutATrailingSeparator)
     {
         const char* szVersion;
         const char* szSubKey;
-        const char* szExpected;
+        std::string strExpected;
     };
     const SCase cases[] = {
         {"1.7", "Settings\\general", "Software\\Kestrune\\1.7\\Settings\\general"},
@@ -28,7 +30,7 @@ TEST(Registry, KeyPathsAreJoinedWithoutATrailingSeparator)
     for (const SCase& testCase : cases)
     {
         SCOPED_TRACE(testCase.szSubKey);
-        EXPECT_EQ(testCase.szExpected, BuildSettingsKeyPath(testCase.szVersion, testCase.szSubKey));
+        EXPECT_EQ(testCase.strExpected, BuildSettingsKeyPath(testCase.szVersion, testCase.szSubKey));
     }
 }
 

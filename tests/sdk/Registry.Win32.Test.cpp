@@ -149,7 +149,7 @@ TEST_F(RegistryTest, EveryValueTypeReadsAsText)
         const wchar_t* wszName;
         DWORD dwType;
         Bytes data;
-        const char* szExpected;
+        std::string strExpected;
     };
     const SCase cases[] = {
         {L"sz", REG_SZ, WideBytes({L"abc", 4}), "abc"},
@@ -179,7 +179,7 @@ TEST_F(RegistryTest, EveryValueTypeReadsAsText)
     {
         const std::string strName = Narrow(testCase.wszName);
         SCOPED_TRACE(strName);
-        EXPECT_EQ(testCase.szExpected, Read(strName.c_str()));
+        EXPECT_EQ(testCase.strExpected, Read(strName.c_str()));
     }
 }
 
@@ -326,7 +326,7 @@ TEST_F(RegistryTest, MoreDataWithoutASizeDoublesTheRequest)
     {
         const char* szName;
         std::vector<DWORD> expectedRequests;
-        const char* szExpected;
+        std::string strExpected;
     };
     const SCase cases[] = {
         {"text", {8, 16, 32}, "abc"},
@@ -345,7 +345,7 @@ TEST_F(RegistryTest, MoreDataWithoutASizeDoublesTheRequest)
         g_script.iMoreDataAnswers = 2;
         g_script.dwMoreDataSize = 0;
 
-        EXPECT_EQ(testCase.szExpected, Read(testCase.szName));
+        EXPECT_EQ(testCase.strExpected, Read(testCase.szName));
         EXPECT_EQ(testCase.expectedRequests, g_script.dataRequests);
         EXPECT_EQ(1, g_script.iSizeQueries);
     }
@@ -362,7 +362,7 @@ TEST_F(RegistryTest, ReaderThatFailsInOneViewFallsThroughToTheNext)
     {
         const char* szWhat;
         SQueryScript script;
-        const char* szExpected;
+        std::string strExpected;
         int iExpectedSizeQueries;
     };
     SQueryScript retryOverLimit;
@@ -389,7 +389,7 @@ TEST_F(RegistryTest, ReaderThatFailsInOneViewFallsThroughToTheNext)
     {
         SCOPED_TRACE(testCase.szWhat);
         g_script = testCase.script;
-        EXPECT_EQ(testCase.szExpected, Read("value"));
+        EXPECT_EQ(testCase.strExpected, Read("value"));
         EXPECT_EQ(testCase.iExpectedSizeQueries, g_script.iSizeQueries);
     }
 }
