@@ -1,0 +1,627 @@
+#include <gtest/gtest.h>
+
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.File.Win32.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+using namespace SharedUtil;
+
+namespace
+{
+// Set before a call to show that errno, or the last error, was (not) written.
+constexpr int ERRNO_SENTINEL = 0xdead;
+constexpr DWORD LAST_ERROR_SENTINEL = 0xdeadbeef;
+// Capacity of the GetShortPathNameW / GetTempPathW buffers of the tests.
+constexpr DWORD PATH_BUFFER_UNITS = 32768;
+// The buffer OpenFileChecked offers for a handle's final path.
+constexpr DWORD FINAL_PATH_CAPACITY = 1024;
+
+SString Utf8(const char8_t* szText)
+{
+    return SString(reinterpret_cast<const char*>(szText));
+}
+
+bool IsRunningOnWine()
+{
+    const HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
+    return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
+}
+
+// Whole-file reads and writes through the plain Win32 calls, independent of
+// the code under test.
+bool WriteWholeFile(const WString& wstrPath, const std::string& strData)
+{
+    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD uiWritten = 0;
+    const BOOL bOk = WriteFile(hFile, strData.data(), static_cast<DWORD>(strData.size()), &uiWritten, nullptr);
+    CloseHandle(hFile);
+    return bOk && uiWritten == strData.size();
+}
+
+std::string ReadWholeFile(const WString& wstrPath)
+{
+    constexpr DWORD READ_CHUNK = 4096;
+    const HANDLE hFile =
+        CreateFileW(wstrPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string strData;
+    char buffer[READ_CHUNK];
+    DWORD uiRead = 0;
+    while (ReadFile(hFile, buffer, READ_CHUNK, &uiRead, nullptr) && uiRead > 0)
+        strData.append(buffer, uiRead);
+    CloseHandle(hFile);
+    return strData;
+}
+
+bool Exists(const WString& wstrPath)
+{
+    return GetFileAttributesW(wstrPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// True when the platform denies write access to the file.
+bool IsWriteRefused(const WString& wstrPath)
+{
+    SetLastError(LAST_ERROR_SENTINEL);
+    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(hFile);
+    return false;
+}
+
+// True when nobody holds the file open: an exclusive open succeeds.
+bool IsClosedEverywhere(const WString& wstrPath)
+{
+    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(hFile);
+    return true;
+}
+
+// A fresh folder per test under the temporary folder, in its long form,
+// removed with everything in it afterwards.
+class FileWin32 : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::vector<wchar_t> buffer(PATH_BUFFER_UNITS);
+        ASSERT_NE(0u, GetTempPathW(PATH_BUFFER_UNITS, buffer.data()));
+        const std::string strName = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const WString wstrRoot = WString(buffer.data()) + L"sdk_file_win32_" + Utf8ToWide(strName) + L"_" +
+                                 std::to_wstring(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryW(wstrRoot.c_str(), nullptr));
+        ASSERT_NE(0u, GetLongPathNameW(wstrRoot.c_str(), buffer.data(), PATH_BUFFER_UNITS));
+        m_wstrRoot = buffer.data();
+        m_strRoot = WideToUtf8(m_wstrRoot);
+    }
+
+    void TearDown() override
+    {
+        // Read-only files would stop the removal.
+        std::error_code ec;
+        for (std::filesystem::recursive_directory_iterator it(m_wstrRoot, ec), end; !ec && it != end; it.increment(ec))
+            SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::filesystem::remove_all(m_wstrRoot, ec);
+    }
+
+    // UTF-8 and wide forms of a path below the root.
+    SString Path(const SString& strRelative) const { return m_strRoot + "\\" + strRelative; }
+    WString WidePath(const WString& wstrRelative) const { return m_wstrRoot + L"\\" + wstrRelative; }
+
+    // Every entry below the root, relative and with backslashes.
+    std::set<WString> Tree() const
+    {
+        std::set<WString> entries;
+        std::error_code ec;
+        for (std::filesystem::recursive_directory_iterator it(m_wstrRoot, ec), end; !ec && it != end; it.increment(ec))
+            entries.insert(it->path().lexically_relative(m_wstrRoot).make_preferred().wstring());
+        return entries;
+    }
+
+    WString m_wstrRoot;
+    SString m_strRoot;
+};
+
+// Installs a final-path answer for OpenFileChecked and restores the real query.
+class CFinalPathAnswer
+{
+public:
+    CFinalPathAnswer(const WString& wstrPath, DWORD uiReturned)
+    {
+        ms_wstrPath = wstrPath;
+        ms_uiReturned = uiReturned;
+        ms_uiCalls = 0;
+        m_pPrevious = SetFinalPathQuery(&Answer);
+    }
+    ~CFinalPathAnswer() { SetFinalPathQuery(m_pPrevious); }
+
+    static DWORD WINAPI Answer(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags)
+    {
+        ++ms_uiCalls;
+        ms_uiCapacity = uiCapacity;
+        ms_uiFlags = uiFlags;
+        ms_bDiskHandle = GetFileType(hFile) == FILE_TYPE_DISK;
+        wcsncpy(szPath, ms_wstrPath.c_str(), uiCapacity);
+        return ms_uiReturned;
+    }
+
+    static inline WString ms_wstrPath;
+    static inline DWORD ms_uiReturned = 0;
+    static inline DWORD ms_uiCalls = 0;
+    static inline DWORD ms_uiCapacity = 0;
+    static inline DWORD ms_uiFlags = 0;
+    static inline bool ms_bDiskHandle = false;
+
+private:
+    FinalPathQuery m_pPrevious;
+};
+} // namespace
+
+TEST(FileErrno, ErrnoFromWin32ErrorFollowsTheTable)
+{
+    struct SErrnoCase
+    {
+        DWORD uiError;
+        int iErrno;
+    };
+    const SErrnoCase cases[] = {
+        {ERROR_FILE_NOT_FOUND, ENOENT},
+        {ERROR_PATH_NOT_FOUND, ENOENT},
+        {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
+        {ERROR_ACCESS_DENIED, EACCES},
+        {ERROR_SHARING_VIOLATION, EACCES},
+        {ERROR_LOCK_VIOLATION, EACCES},
+        {ERROR_INVALID_DRIVE, ENODEV},
+        {ERROR_WRITE_PROTECT, EROFS},
+        {ERROR_NOT_READY, ENXIO},
+        {ERROR_HANDLE_DISK_FULL, ENOSPC},
+        {ERROR_DISK_FULL, ENOSPC},
+        {ERROR_FILE_EXISTS, EEXIST},
+        {ERROR_ALREADY_EXISTS, EEXIST},
+        {ERROR_INVALID_NAME, EINVAL},
+        {ERROR_BAD_PATHNAME, EINVAL},
+        // everything else
+        {ERROR_SUCCESS, EIO},
+        {ERROR_INVALID_HANDLE, EIO},
+        {ERROR_FILENAME_EXCED_RANGE, EIO},
+        {LAST_ERROR_SENTINEL, EIO},
+    };
+    for (const SErrnoCase& c : cases)
+    {
+        SCOPED_TRACE(c.uiError);
+        EXPECT_EQ(c.iErrno, ErrnoFromWin32Error(c.uiError));
+    }
+    // The numbers the C library's callers compare against.
+    EXPECT_EQ(2, ENOENT);
+    EXPECT_EQ(13, EACCES);
+    EXPECT_EQ(22, EINVAL);
+}
+
+TEST_F(FileWin32, OpenFileCheckedRefusesBadArgumentsBeforeAnyPlatformCall)
+{
+    const SString strFile = Path("f.txt");
+    const std::string strTooLong = "C:\\" + std::string(MAX_PERMITTED_PATH_BYTES - 2, 'a');
+    struct SRefusalCase
+    {
+        const char* szPath;
+        const char* szMode;
+    };
+    const SRefusalCase cases[] = {
+        {nullptr, "ab"},
+        {"", "ab"},
+        {strFile.c_str(), nullptr},
+        {strFile.c_str(), ""},
+        {strFile.c_str(), "abcd"},
+        {strFile.c_str(), "rbt"},
+        {strFile.c_str(), "x"},
+        {"NUL", "wb"},
+        {"C:\\x\\nul", "ab"},
+        {"CONOUT$", "w"},
+        {"\\\\.\\pipe\\sdk_file_test", "rb"},
+        {"\\\\?\\C:\\x", "rb"},
+        {"//?/C:/x", "rb"},
+        {"\\??\\C:\\x", "rb"},
+        {"C:\\a:b", "wb"},
+        {strTooLong.c_str(), "wb"},
+    };
+    for (const SRefusalCase& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.szPath ? c.szPath : "(null)").substr(0, 64) + " / " +
+                     (c.szMode ? c.szMode : "(null)"));
+        errno = ERRNO_SENTINEL;
+        SetLastError(LAST_ERROR_SENTINEL);
+        EXPECT_EQ(nullptr, OpenFileChecked(c.szPath, c.szMode));
+        EXPECT_EQ(EINVAL, errno);
+        EXPECT_EQ(LAST_ERROR_SENTINEL, GetLastError());
+    }
+    EXPECT_FALSE(Exists(WidePath(L"f.txt")));
+
+    // Permitted, but nothing is left of it in UTF-16.
+    errno = ERRNO_SENTINEL;
+    EXPECT_EQ(nullptr, OpenFileChecked("\xFF", "wb"));
+    EXPECT_EQ(EINVAL, errno);
+}
+
+TEST_F(FileWin32, OpenFileCheckedMapsTheErrorsOfTheOpen)
+{
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"folder").c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(WidePath(L"locked.txt"), "x"));
+    const HANDLE hLock =
+        CreateFileW(WidePath(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hLock);
+
+    struct SErrorCase
+    {
+        SString strPath;
+        const char* szMode;
+        int iErrno;
+    };
+    const SErrorCase cases[] = {
+        {Path("missing.txt"), "rb", ENOENT},    // file not found
+        {Path("missing\\f.txt"), "ab", ENOENT}, // path not found
+        {Path("locked.txt"), "rb", EACCES},     // sharing violation
+        {Path("folder"), "ab", EACCES},         // a folder is no file: access denied
+        {Path("folder"), "rb", EACCES},         // also for reading
+        {Path("a*b.txt"), "wb", EINVAL},        // invalid name
+    };
+    for (const SErrorCase& c : cases)
+    {
+        SCOPED_TRACE(c.strPath + " / " + c.szMode);
+        errno = ERRNO_SENTINEL;
+        EXPECT_EQ(nullptr, OpenFileChecked(c.strPath.c_str(), c.szMode));
+        EXPECT_EQ(c.iErrno, errno);
+    }
+    CloseHandle(hLock);
+}
+
+TEST_F(FileWin32, OpenFileCheckedRefusesWhatIsNoFileOnDisk)
+{
+    if (!IsRunningOnWine())
+        GTEST_SKIP() << "Z:\\dev\\null is Wine's view of the host's null device";
+    // A character device behind an ordinary drive path passes the path rules.
+    errno = ERRNO_SENTINEL;
+    EXPECT_EQ(nullptr, OpenFileChecked("Z:\\dev\\null", "ab"));
+    EXPECT_EQ(EACCES, errno);
+}
+
+TEST_F(FileWin32, OpenFileCheckedRefusesFilesOnNetworkShares)
+{
+    const WString wstrShare = L"\\\\?\\UNC\\server\\share\\f";
+    const WString wstrLocal = L"\\\\?\\C:\\f";
+    const WString wstrLong = wstrShare + WString(2000, L'x');
+    struct SFinalPathCase
+    {
+        const wchar_t* szName;
+        WString wstrFinal;
+        DWORD uiReturned;
+        bool bRefused;
+    };
+    const SFinalPathCase cases[] = {
+        {L"share.txt", wstrShare, static_cast<DWORD>(wstrShare.size()), true},
+        {L"lower.txt", L"\\\\?\\unc\\server\\share\\f", static_cast<DWORD>(wstrShare.size()), true},
+        {L"prefix.txt", L"\\\\?\\UNC\\", 8, true}, // the prefix alone
+        {L"local.txt", wstrLocal, static_cast<DWORD>(wstrLocal.size()), false},
+        {L"failed.txt", L"", 0, false},
+        // the buffer was too small: the size needed comes back, the check is skipped
+        {L"toolong.txt", wstrLong, static_cast<DWORD>(wstrLong.size() + 1), false},
+        {L"uncfile.txt", L"\\\\?\\UNCfile", 11, false},
+    };
+    for (const SFinalPathCase& c : cases)
+    {
+        SCOPED_TRACE(WideToUtf8(c.szName));
+        const CFinalPathAnswer answer(c.wstrFinal, c.uiReturned);
+        errno = ERRNO_SENTINEL;
+        FILE* pFile = OpenFileChecked(Path(WideToUtf8(c.szName)).c_str(), "ab");
+        EXPECT_EQ(1u, CFinalPathAnswer::ms_uiCalls);
+        EXPECT_EQ(FINAL_PATH_CAPACITY, CFinalPathAnswer::ms_uiCapacity);
+        EXPECT_EQ(0u, CFinalPathAnswer::ms_uiFlags);
+        EXPECT_TRUE(CFinalPathAnswer::ms_bDiskHandle);
+        if (c.bRefused)
+        {
+            EXPECT_EQ(nullptr, pFile);
+            EXPECT_EQ(EACCES, errno);
+        }
+        else
+        {
+            ASSERT_NE(nullptr, pFile);
+            EXPECT_FALSE(IsClosedEverywhere(WidePath(c.szName)));
+            std::fclose(pFile);
+        }
+        // Opened, then refused: the file exists, and no handle is left open.
+        EXPECT_TRUE(Exists(WidePath(c.szName)));
+        EXPECT_TRUE(IsClosedEverywhere(WidePath(c.szName)));
+    }
+}
+
+TEST_F(FileWin32, OpenFileCheckedOpensInTheModeAsked)
+{
+    struct SModeCase
+    {
+        const char* szInitial; // null: no file yet
+        const char* szMode;
+        std::string strWrite;
+        std::string strExpected;
+    };
+    const SModeCase cases[] = {
+        {nullptr, "wb", "a\nb", "a\nb"},   {nullptr, "w", "a\nb", "a\r\nb"}, // text mode without "b"
+        {nullptr, "wt", "a\nb", "a\r\nb"}, {"old", "wb", "x", "x"},          // truncated
+        {"old", "ab", "x", "oldx"},        {"old", "a+b", "x", "oldx"},
+        {"old", "at", "\n", "old\r\n"},    {"old", "r+b", "X", "Xld"}, // written in place
+        {nullptr, "ab", "", ""},                                       // created
+    };
+    int iFile = 0;
+    for (const SModeCase& c : cases)
+    {
+        SCOPED_TRACE(c.szMode);
+        const WString wstrName = L"mode" + std::to_wstring(++iFile) + L".txt";
+        if (c.szInitial)
+        {
+            ASSERT_TRUE(WriteWholeFile(WidePath(wstrName), c.szInitial));
+        }
+        FILE* pFile = OpenFileChecked(Path(WideToUtf8(wstrName)).c_str(), c.szMode);
+        ASSERT_NE(nullptr, pFile);
+        EXPECT_EQ(c.strWrite.size(), std::fwrite(c.strWrite.data(), 1, c.strWrite.size(), pFile));
+        EXPECT_EQ(0, std::fclose(pFile));
+        EXPECT_EQ(c.strExpected, ReadWholeFile(WidePath(wstrName)));
+    }
+
+    // Reading: "rb" keeps the bytes, "r" turns CR LF into LF.
+    ASSERT_TRUE(WriteWholeFile(WidePath(L"crlf.txt"), "a\r\nb"));
+    for (const char* szMode : {"rb", "r", "r+"})
+    {
+        SCOPED_TRACE(szMode);
+        constexpr std::size_t READ_LIMIT = 16;
+        FILE* pFile = OpenFileChecked(Path("crlf.txt").c_str(), szMode);
+        ASSERT_NE(nullptr, pFile);
+        char buffer[READ_LIMIT] = {};
+        const std::size_t uiRead = std::fread(buffer, 1, READ_LIMIT, pFile);
+        std::fclose(pFile);
+        EXPECT_EQ(std::string(szMode) == "rb" ? "a\r\nb" : "a\nb", std::string(buffer, uiRead));
+    }
+}
+
+TEST_F(FileWin32, AppendToFileAppendsBytesUnchanged)
+{
+    const SString strFile = Path("log.txt");
+    const WString wstrFile = WidePath(L"log.txt");
+    errno = ERRNO_SENTINEL;
+    EXPECT_TRUE(AppendToFile(strFile, "", 0, false)); // creates the file
+    EXPECT_EQ("", ReadWholeFile(wstrFile));
+    EXPECT_TRUE(AppendToFile(strFile, "a\nb", 3, false));
+    EXPECT_TRUE(AppendToFile(strFile, "\0c", 2, true)); // a zero byte is data too
+    EXPECT_TRUE(AppendToFile(strFile, "zzz", 0, false));
+    EXPECT_EQ(std::string("a\nb\0c", 5), ReadWholeFile(wstrFile));
+}
+
+TEST_F(FileWin32, AppendToFileResetsAttributesOnlyWhenAsked)
+{
+    const SString strFile = Path("marked.txt");
+    const WString wstrFile = WidePath(L"marked.txt");
+    ASSERT_TRUE(WriteWholeFile(wstrFile, "a"));
+    ASSERT_TRUE(SetFileAttributesW(wstrFile.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(GetFileAttributesW(wstrFile.c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    // Wine keeps read-only as the host's file mode, which does not stop root.
+    if (IsWriteRefused(wstrFile))
+    {
+        errno = ERRNO_SENTINEL;
+        EXPECT_FALSE(AppendToFile(strFile, "b", 1, false));
+        EXPECT_EQ(EACCES, errno);
+        EXPECT_EQ("a", ReadWholeFile(wstrFile));
+        EXPECT_TRUE(GetFileAttributesW(wstrFile.c_str()) & FILE_ATTRIBUTE_READONLY);
+    }
+    else
+    {
+        std::cout << "This user may write read-only files; only the kept marks are shown.\n";
+        EXPECT_TRUE(AppendToFile(strFile, "", 0, false));
+        EXPECT_TRUE(GetFileAttributesW(wstrFile.c_str()) & FILE_ATTRIBUTE_READONLY);
+    }
+
+    EXPECT_TRUE(AppendToFile(strFile, "b", 1, true));
+    EXPECT_EQ("ab", ReadWholeFile(wstrFile));
+    EXPECT_EQ(0u, GetFileAttributesW(wstrFile.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST_F(FileWin32, AppendToFileFailsOnAFolder)
+{
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"folder").c_str(), nullptr));
+    for (const bool bResetAttributes : {false, true})
+    {
+        errno = ERRNO_SENTINEL;
+        EXPECT_FALSE(AppendToFile(Path("folder"), "x", 1, bResetAttributes));
+        EXPECT_EQ(EACCES, errno);
+    }
+    EXPECT_TRUE(GetFileAttributesW(WidePath(L"folder").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)
+{
+    struct SFolderCase
+    {
+        std::vector<WString> existing;
+        SString strArgument; // below the root
+        std::set<WString> expected;
+    };
+    const SFolderCase cases[] = {
+        {{L"A"}, "A\\B\\report.log", {L"A", L"A\\B"}},
+        {{L"A", L"A\\B"}, "A\\B\\report.log", {L"A", L"A\\B"}},
+        {{}, "A\\B\\", {L"A", L"A\\B"}}, // trailing separator: B is a folder
+        {{}, "A\\B", {L"A"}},            // B is the file name
+        {{}, "A/B//f.txt", {L"A", L"A\\B"}},
+        {{}, "A\\\\\\B\\f.txt", {L"A", L"A\\B"}},
+    };
+    for (const SFolderCase& c : cases)
+    {
+        SCOPED_TRACE(c.strArgument);
+        std::error_code ec;
+        std::filesystem::remove_all(WidePath(L"A"), ec);
+        for (const WString& wstrFolder : c.existing)
+            ASSERT_TRUE(CreateDirectoryW(WidePath(wstrFolder).c_str(), nullptr));
+        EnsureParentFolders(Path(c.strArgument));
+        EXPECT_EQ(c.expected, Tree());
+    }
+}
+
+TEST_F(FileWin32, EnsureParentFoldersLeavesBareNamesAndBlockedPathsAlone)
+{
+    std::vector<wchar_t> previous(PATH_BUFFER_UNITS);
+    ASSERT_NE(0u, GetCurrentDirectoryW(PATH_BUFFER_UNITS, previous.data()));
+    ASSERT_TRUE(SetCurrentDirectoryW(m_wstrRoot.c_str()));
+    EnsureParentFolders("report.log");
+    EnsureParentFolders("");
+    SetCurrentDirectoryW(previous.data());
+    EXPECT_EQ(std::set<WString>{}, Tree());
+
+    // A file where a folder should be: nothing can be created below it.
+    ASSERT_TRUE(WriteWholeFile(WidePath(L"file"), "x"));
+    EnsureParentFolders(Path("file\\A\\report.log"));
+    EXPECT_EQ(std::set<WString>{L"file"}, Tree());
+}
+
+TEST_F(FileWin32, FoldersAndFilesWithNonAsciiNames)
+{
+    const SString strFile = Path(Utf8(u8"Jürgen\\Ελληνικά\\日本語 100%s.log"));
+    EnsureParentFolders(strFile);
+    EXPECT_TRUE(AppendToFile(strFile, "x", 1, true));
+    EXPECT_TRUE(AppendToFile(strFile, "y", 1, false));
+
+    // Checked through wide literals, not through the UTF-8 conversion.
+    EXPECT_EQ("xy", ReadWholeFile(WidePath(L"J\u00fcrgen\\\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac\\"
+                                           L"\u65e5\u672c\u8a9e 100%s.log")));
+    EXPECT_TRUE(IsExistingDirectory(Path(Utf8(u8"Jürgen\\Ελληνικά"))));
+    EXPECT_TRUE(IsExistingFile(strFile));
+    EXPECT_FALSE(IsExistingFile(Path(Utf8(u8"Jurgen\\Ελληνικά\\日本語 100%s.log"))));
+}
+
+TEST_F(FileWin32, PathsLongerThanMaxPath)
+{
+    // Three levels of 100 characters take the path past 260; Wine has no such
+    // limit without the \\?\ prefix (which the checked open refuses).
+    constexpr std::size_t LEVEL_LENGTH = 100;
+    const SString strFolder = Path(std::string(LEVEL_LENGTH, 'a') + "\\" + std::string(LEVEL_LENGTH, 'b') + "\\" +
+                                   std::string(LEVEL_LENGTH, 'c'));
+    const SString strFile = strFolder + "\\report.log";
+    ASSERT_GT(strFile.size(), static_cast<std::size_t>(MAX_PATH));
+
+    EnsureParentFolders(strFile);
+    EXPECT_TRUE(IsExistingDirectory(strFolder));
+    EXPECT_TRUE(AppendToFile(strFile, "long", 4, true));
+    EXPECT_TRUE(IsExistingFile(strFile));
+    EXPECT_EQ("long", ReadWholeFile(Utf8ToWide(strFile)));
+}
+
+TEST(FileWin32Paths, GetAllUsersAppDataPathNamesAnExistingLongFolder)
+{
+    const SString strPath = GetAllUsersAppDataPath();
+    EXPECT_FALSE(strPath.empty());
+    EXPECT_TRUE(IsExistingDirectory(strPath));
+    EXPECT_EQ(SString::npos, strPath.find('~'));
+}
+
+TEST_F(FileWin32, GetLongPathFormExpandsShortNames)
+{
+    const WString wstrLong = WidePath(L"A long folder name J\u00fcrgen");
+    ASSERT_TRUE(CreateDirectoryW(wstrLong.c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(wstrLong + L"\\A long file name.txt", "x"));
+    std::vector<wchar_t> buffer(PATH_BUFFER_UNITS);
+    ASSERT_NE(0u, GetShortPathNameW((wstrLong + L"\\A long file name.txt").c_str(), buffer.data(), PATH_BUFFER_UNITS));
+    const SString strShort = WideToUtf8(buffer.data());
+    ASSERT_NE(SString::npos, strShort.find('~'));
+
+    EXPECT_EQ(Path(Utf8(u8"A long folder name Jürgen\\A long file name.txt")), GetLongPathForm(strShort));
+}
+
+TEST_F(FileWin32, GetLongPathFormKeepsWhatItCannotExpand)
+{
+    const SString cases[] = {
+        Path(Utf8(u8"missing Jürgen\\x.txt")),
+        "C:\\MISSIN~1\\x",
+        "",
+    };
+    for (const SString& strPath : cases)
+    {
+        SCOPED_TRACE(strPath);
+        EXPECT_EQ(strPath, GetLongPathForm(strPath));
+    }
+}
+
+TEST(FileWin32Environment, ExpandEnvironmentTextExpandsReferences)
+{
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SDK_FILE_TEST_NAME", L"J\u00fcrgen"));
+    std::vector<wchar_t> systemRoot(PATH_BUFFER_UNITS);
+    ASSERT_NE(0u, GetEnvironmentVariableW(L"SystemRoot", systemRoot.data(), PATH_BUFFER_UNITS));
+    struct SExpandCase
+    {
+        const wchar_t* szText;
+        SString strExpected;
+    };
+    const SExpandCase cases[] = {
+        {L"%SystemRoot%\\x", WideToUtf8(systemRoot.data()) + "\\x"},
+        {L"\u0395\u03bb %SDK_FILE_TEST_NAME%!", Utf8(u8"Ελ Jürgen!")},
+        {L"plain text", "plain text"},
+        {L"%SDK_FILE_TEST_UNDEFINED%", "%SDK_FILE_TEST_UNDEFINED%"}, // left as written
+        {L"100%", "100%"},
+        {L"", ""},
+    };
+    for (const SExpandCase& c : cases)
+    {
+        SCOPED_TRACE(c.strExpected);
+        EXPECT_EQ(c.strExpected, ExpandEnvironmentText(c.szText));
+    }
+    EXPECT_EQ("", ExpandEnvironmentText(nullptr));
+    SetEnvironmentVariableW(L"SDK_FILE_TEST_NAME", nullptr);
+}
+
+TEST(FileWin32Environment, ExpandEnvironmentTextStopsAtTheCap)
+{
+    // Each reference expands to 1024 units; the filler sets the exact total.
+    constexpr std::size_t VALUE_LENGTH = 1024;
+    const WString wstrReference = L"%SDK_FILE_TEST_LONG%";
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SDK_FILE_TEST_LONG", WString(VALUE_LENGTH, L'v').c_str()));
+    struct SCapCase
+    {
+        std::size_t uiReferences;
+        std::size_t uiFiller;
+        bool bExpanded;
+    };
+    // With its terminator, the expansion needs exactly the cap, or one unit more.
+    const SCapCase cases[] = {
+        {MAX_EXPANDED_UNITS / VALUE_LENGTH - 1, VALUE_LENGTH - 1, true},
+        {MAX_EXPANDED_UNITS / VALUE_LENGTH, 0, false},
+    };
+    for (const SCapCase& c : cases)
+    {
+        SCOPED_TRACE(c.uiReferences);
+        WString wstrText(c.uiFiller, L'y');
+        for (std::size_t i = 0; i < c.uiReferences; ++i)
+            wstrText += wstrReference;
+        const SString strResult = ExpandEnvironmentText(wstrText.c_str());
+        // Expanded: the platform itself stops at its 32K limit, so only the
+        // start of the expansion is checked.
+        if (c.bExpanded)
+        {
+            EXPECT_EQ(SString(std::string(c.uiFiller, 'y') + std::string(VALUE_LENGTH, 'v')),
+                      strResult.substr(0, c.uiFiller + VALUE_LENGTH));
+            EXPECT_EQ(SString::npos, strResult.find('%'));
+        }
+        else
+        {
+            EXPECT_EQ(WideToUtf8(wstrText), strResult);
+        }
+    }
+    SetEnvironmentVariableW(L"SDK_FILE_TEST_LONG", nullptr);
+}
