@@ -43,14 +43,14 @@ int FaultWhileWriting(char* szBuffer, std::size_t uiBufferSize, const char* szFo
 }
 
 // Restores the C library's vsnprintf however a test ends.
-class FormatPassOverride
+class CFormatPassOverride
 {
 public:
-    explicit FormatPassOverride(SharedUtil::FormatPassFunction pFunction)
+    explicit CFormatPassOverride(SharedUtil::FormatPassFunction pFunction)
         : m_pPrevious(SharedUtil::SetFormatPassFunction(pFunction))
     {
     }
-    ~FormatPassOverride() { SharedUtil::SetFormatPassFunction(m_pPrevious); }
+    ~CFormatPassOverride() { SharedUtil::SetFormatPassFunction(m_pPrevious); }
 
 private:
     SharedUtil::FormatPassFunction m_pPrevious;
@@ -127,7 +127,7 @@ TEST(FormatFault, FaultInEitherPassIsTrappedAndTheScratchBufferFreed)
     {
         SCOPED_TRACE(test.szName);
         {
-            FormatPassOverride override(test.pFunction);
+            CFormatPassOverride override(test.pFunction);
             for (int iRepeat = 0; iRepeat < REPEATS; ++iRepeat)
                 EXPECT_EQ("[Format exception] Value #d of #s", SString("Value %d of %s", 3, "four"));
         }
