@@ -2,8 +2,6 @@
 
 #include "SharedUtil.Windows.h"
 
-#include <cstdint>
-
 // mingw's GCC has no __try: a vectored handler sees the access violation
 // first, and when this thread has armed a trap it resumes the thread in a
 // function that jumps back to where the trap was set.
