@@ -1,7 +1,6 @@
 #include "SharedUtil.ReportFilter.h"
 
 #include <chrono>
-#include <ctime>
 
 namespace SharedUtil
 {
@@ -17,9 +16,12 @@ constexpr const char* VERSION_EXT_DELIMITER = "-";
 constexpr const char* ADMIN_FLAG = "1";
 constexpr const char* ADMIN_MARK = "a";
 
+// The same count as the C library's time(), without the time-zone lookup that
+// time() makes on Windows on every call.
 ReportTime ReadRealTime()
 {
-    return static_cast<ReportTime>(std::time(nullptr));
+    using namespace std::chrono;
+    return floor<seconds>(system_clock::now()).time_since_epoch().count();
 }
 
 ReportClockFunction g_pReportClock = ReadRealTime;

@@ -17,7 +17,7 @@ namespace SharedUtil
 using ReportTime = int64_t;
 
 // The output loop's time source, replaceable so that tests can set the clock.
-// Shipping code never replaces it: the default reads the C library's time().
+// Shipping code never replaces it: the default reads the system clock.
 using ReportClockFunction = ReportTime (*)();
 
 // Installs pFunction (null: the real time) and returns the one before.

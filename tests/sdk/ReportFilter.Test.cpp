@@ -2,6 +2,7 @@
 
 #include "SharedUtil.ReportFilter.h"
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,15 @@ TEST_F(ReportFilterTest, TextWithZeroBytesOrLineFeedsIsComparedWhole)
     EXPECT_EQ(strWithZero, g_Written[0].strText);
     EXPECT_EQ(strCut, g_Written[1].strText);
     EXPECT_EQ(strMultiLine, g_Written[2].strText);
+}
+
+TEST(ReportClock, DefaultCountsTheSecondsOfTheCLibrarysTime)
+{
+    const int64_t tBefore = static_cast<int64_t>(std::time(nullptr));
+    const ReportTime tClock = GetReportTime();
+    const int64_t tAfter = static_cast<int64_t>(std::time(nullptr));
+    EXPECT_GE(tClock, tBefore);
+    EXPECT_LE(tClock, tAfter);
 }
 
 TEST(ReportLineFormat, BuildsHeaderTextAndRepeatSuffix)
