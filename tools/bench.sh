@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the optimised, unsanitised native build and runs every benchmark in
-# it. Extra arguments go to each benchmark (e.g. --benchmark_min_time=0.1).
+# it; extra arguments go to each of these (e.g. --benchmark_min_time=0.1).
+# Then builds the win32 build's benchmarks and runs them under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,3 +18,20 @@ for benchmark in "${benchmarks[@]}"; do
     echo "== $benchmark"
     "$bin_dir/$benchmark" "$@"
 done
+
+# Windows benchmarks: the shipping win32 build, run under Wine in one private
+# prefix. They print their own figures and take no arguments.
+windows_bin_dir="build/win32/bin"
+windows_benchmarks=(
+    reportlog_bench
+)
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target "${windows_benchmarks[@]}"
+tools/with-wine.sh bash -c '
+    bin_dir="$1"
+    shift
+    for benchmark in "$@"; do
+        echo "== $benchmark (win32, under Wine)"
+        tools/wine-exec.sh "$bin_dir/$benchmark.exe"
+    done' _ "$windows_bin_dir" "${windows_benchmarks[@]}"
