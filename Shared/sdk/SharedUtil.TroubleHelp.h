@@ -1,0 +1,67 @@
+#pragma once
+
+#include "SString.h"
+
+#ifdef _WIN32
+#include "SharedUtil.Windows.h"
+#endif
+
+// On-line help for a problem the user can act on. The request is stored as
+// the pending trouble record in the settings store, then read back, consumed
+// and acted on: message boxes, the help URL on the clipboard and in the browser.
+namespace SharedUtil
+{
+// Trouble flags: what happens around the record and how it is shown.
+constexpr int TROUBLE_EXIT_FIRST = 0x01;
+constexpr int TROUBLE_ASK_FIRST = 0x02;
+constexpr int TROUBLE_EXIT_IF_SHOWN = 0x04;
+constexpr int TROUBLE_EXIT_IF_NOT_SHOWN = 0x08;
+// Windows icon bits for the first message box.
+constexpr int TROUBLE_ICON_MASK = 0x70;
+constexpr int TROUBLE_MESSAGE_ONLY = 0x80;
+
+// Settings read and written by the flow, all in the "general" section.
+constexpr const char* TROUBLE_RECORD_SETTING = "pending-browse-to-solution";
+constexpr const char* TROUBLE_URL_SETTING = "trouble-url";
+constexpr const char* TROUBLE_VERSION_EXT_SETTING = "qel-version-ext";
+constexpr const char* TROUBLE_SERIAL_SETTING = "serial";
+
+// The help page when "trouble-url" is empty; the three markers are replaced.
+constexpr const char* TROUBLE_URL_TEMPLATE = "https://help.valdrenne.net/vd/trouble/?v=_VERSION_&id=_ID_&tr=_TROUBLE_";
+
+// The pending trouble record as it was read back from its text form.
+struct STroubleRecord
+{
+    SString strType;
+    int iFlags = 0;
+    SString strMessage;
+    SString strErrorCode;
+};
+
+// The record's text form; the type is cut at its first ";".
+SString BuildTroubleRecord(const SString& strType, int iFlags, const SString& strMessage, const SString& strErrorCode);
+
+// False, with the output untouched, when the text has no "type" entry.
+bool ParseTroubleRecord(const SString& strRecordText, STroubleRecord& outRecord);
+
+// The help URL: the template (the built-in one when empty) with "%" made "_",
+// then the markers replaced in a fixed order, values inserted as they stand.
+SString BuildTroubleUrl(const SString& strTemplate, const SString& strVersionExt, const SString& strSerial,
+                        const SString& strType);
+
+// The message-box type ShowMessageBoxUtf8 passes on: a warning icon when none
+// is given, system-modal whenever topmost.
+unsigned int GetEffectiveMessageBoxType(unsigned int uiType);
+
+#ifdef _WIN32
+// Logs the trouble, stores the record and processes it at once. Does not
+// return when a flag terminates the process.
+void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMessage, const SString& strErrorCode);
+
+// True when the help counts as handled: the URL was opened, or the message
+// alone was to be shown.
+bool ProcessPendingTroubleHelp();
+
+int ShowMessageBoxUtf8(HWND hOwner, const SString& strText, const SString& strCaption, unsigned int uiType);
+#endif
+} // namespace SharedUtil

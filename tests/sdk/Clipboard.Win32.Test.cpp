@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include "SharedUtil.Clipboard.h"
+#include "sdk/helpers/DesktopTools.h"
+
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace SharedUtil;
+using DesktopTools::ReadClipboardText;
+using DesktopTools::UnitsToWide;
+
+namespace
+{
+constexpr const wchar_t* CLIPBOARD_HOLDER_FILE_NAME = L"clipboard_holder.exe";
+constexpr DWORD HOLDER_TIMEOUT_MS = 30000;
+// A busy clipboard is given up on at once; this leaves room for a slow machine.
+constexpr ULONGLONG GIVE_UP_LIMIT_MS = 2000;
+constexpr const wchar_t* MARKER_TEXT = L"marker placed before";
+constexpr int RACE_CALLS_PER_THREAD = 20;
+
+// The real memory calls, observed: which blocks were allocated (and how
+// large), handed to the clipboard and freed, and failures on request.
+struct SMemoryLog
+{
+    bool bFailAlloc = false;
+    bool bFailSetData = false;
+    std::vector<void*> allocated;
+    std::vector<std::size_t> requestedBytes;
+    std::vector<unsigned int> allocFlags;
+    std::vector<void*> handedOver;
+    std::vector<void*> freed;
+};
+SMemoryLog g_MemoryLog;
+
+void* LoggedAlloc(unsigned int uiFlags, std::size_t uiBytes)
+{
+    g_MemoryLog.requestedBytes.push_back(uiBytes);
+    g_MemoryLog.allocFlags.push_back(uiFlags);
+    if (g_MemoryLog.bFailAlloc)
+        return nullptr;
+    void* hMemory = GlobalAlloc(uiFlags, uiBytes);
+    g_MemoryLog.allocated.push_back(hMemory);
+    return hMemory;
+}
+
+void* LoggedSetData(unsigned int uiFormat, void* hMemory)
+{
+    if (g_MemoryLog.bFailSetData)
+        return nullptr;
+    void* hResult = SetClipboardData(uiFormat, hMemory);
+    if (hResult)
+        g_MemoryLog.handedOver.push_back(hMemory);
+    return hResult;
+}
+
+void* LoggedFree(void* hMemory)
+{
+    g_MemoryLog.freed.push_back(hMemory);
+    return GlobalFree(hMemory);
+}
+
+class Clipboard : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_MemoryLog = SMemoryLog();
+        m_PreviousCalls = SetClipboardMemoryCalls({LoggedAlloc, LoggedSetData, LoggedFree});
+        ASSERT_TRUE(DesktopTools::PutTextOnClipboard(MARKER_TEXT));
+    }
+
+    void TearDown() override { SetClipboardMemoryCalls(m_PreviousCalls); }
+
+    static void ExpectMarkerKept()
+    {
+        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        EXPECT_TRUE(clipboard.bPresent);
+        EXPECT_EQ(MARKER_TEXT, UnitsToWide(clipboard.units));
+    }
+
+    static void ExpectEmptied()
+    {
+        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        ASSERT_TRUE(clipboard.bOpened);
+        EXPECT_FALSE(clipboard.bPresent);
+        EXPECT_EQ(0, clipboard.iFormatCount);
+    }
+
+    // Every block allocated was either taken by the clipboard or freed, once.
+    static void ExpectNoBlockLeaked()
+    {
+        std::vector<void*> accounted = g_MemoryLog.handedOver;
+        accounted.insert(accounted.end(), g_MemoryLog.freed.begin(), g_MemoryLog.freed.end());
+        EXPECT_EQ(g_MemoryLog.allocated, accounted);
+    }
+
+private:
+    SClipboardMemoryCalls m_PreviousCalls = {};
+};
+} // namespace
+
+TEST_F(Clipboard, PlacesTheTextAsUnicodeTextWithItsTerminator)
+{
+    struct SCase
+    {
+        const char* szText;
+        std::vector<uint16_t> units;
+        const char* szNote;
+    };
+    const std::vector<SCase> cases = {
+        {"abc", {0x61, 0x62, 0x63}, "ascii"},
+        {"\xC3\xA9", {0x00E9}, "two UTF-8 bytes, one unit"},
+        {"\xE2\x82\xAC x \xF0\x9F\x98\x80", {0x20AC, 0x20, 0x78, 0x20, 0xD83D, 0xDE00}, "surrogate pair"},
+        // An invalid first byte converts to nothing: an empty Unicode text is placed.
+        {"\xFF", {}, "invalid UTF-8"},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szNote);
+        g_MemoryLog = SMemoryLog();
+        CopyTextToClipboard(testCase.szText);
+
+        const std::size_t uiExpectedBytes = (testCase.units.size() + 1) * sizeof(uint16_t);
+        EXPECT_EQ(std::vector<std::size_t>{uiExpectedBytes}, g_MemoryLog.requestedBytes);
+        EXPECT_EQ(std::vector<unsigned int>{GMEM_MOVEABLE}, g_MemoryLog.allocFlags);
+        EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.handedOver);
+        EXPECT_TRUE(g_MemoryLog.freed.empty());
+
+        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        ASSERT_TRUE(clipboard.bPresent);
+        EXPECT_TRUE(DesktopTools::HoldsOnlyUnicodeText(clipboard));
+        EXPECT_EQ(testCase.units, clipboard.units);
+        // The system may round the block up; the bytes placed come first.
+        ASSERT_GE(clipboard.uiBlockSize, uiExpectedBytes);
+        std::vector<uint8_t> expectedBytes;
+        for (uint16_t usUnit : testCase.units)
+            expectedBytes.insert(expectedBytes.end(),
+                                 {static_cast<uint8_t>(usUnit), static_cast<uint8_t>(usUnit >> 8)});
+        expectedBytes.insert(expectedBytes.end(), {0, 0});
+        EXPECT_EQ(expectedBytes,
+                  std::vector<uint8_t>(clipboard.blockBytes.begin(), clipboard.blockBytes.begin() + uiExpectedBytes));
+        RecordProperty(std::string("BlockSize_") + std::to_string(uiExpectedBytes),
+                       std::to_string(clipboard.uiBlockSize));
+    }
+}
+
+TEST_F(Clipboard, EmptyTextLeavesTheClipboardAlone)
+{
+    CopyTextToClipboard("");
+    EXPECT_TRUE(g_MemoryLog.requestedBytes.empty());
+    ExpectMarkerKept();
+}
+
+TEST_F(Clipboard, ClipboardHeldByAnotherProgramIsGivenUpAtOnce)
+{
+    const std::wstring wstrSuffix = std::to_wstring(GetCurrentProcessId());
+    const std::wstring wstrHeld = L"vd-clipboard-held-" + wstrSuffix;
+    const std::wstring wstrRelease = L"vd-clipboard-release-" + wstrSuffix;
+    HANDLE hHeld = CreateEventW(nullptr, TRUE, FALSE, wstrHeld.c_str());
+    HANDLE hRelease = CreateEventW(nullptr, TRUE, FALSE, wstrRelease.c_str());
+    ASSERT_TRUE(hHeld && hRelease);
+
+    const std::wstring wstrHolder = DesktopTools::GetHelperPath(CLIPBOARD_HOLDER_FILE_NAME);
+    std::wstring wstrCommandLine = L"\"" + wstrHolder + L"\" " + wstrHeld + L" " + wstrRelease;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(wstrHolder.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    const bool bHeld = WaitForSingleObject(hHeld, HOLDER_TIMEOUT_MS) == WAIT_OBJECT_0;
+
+    const ULONGLONG ullStart = GetTickCount64();
+    if (bHeld)
+        CopyTextToClipboard("not placed");
+    const ULONGLONG ullElapsed = GetTickCount64() - ullStart;
+
+    SetEvent(hRelease);
+    WaitForSingleObject(process.hProcess, HOLDER_TIMEOUT_MS);
+    DWORD dwExitCode = ~0u;
+    GetExitCodeProcess(process.hProcess, &dwExitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(hHeld);
+    CloseHandle(hRelease);
+
+    ASSERT_TRUE(bHeld);
+    EXPECT_EQ(0u, dwExitCode);
+    EXPECT_LT(ullElapsed, GIVE_UP_LIMIT_MS);
+    EXPECT_TRUE(g_MemoryLog.requestedBytes.empty());
+    ExpectMarkerKept();
+}
+
+TEST_F(Clipboard, TextAtTheLimitIsPlacedAndOneUnitMoreEmptiesTheClipboard)
+{
+    // The limit counts the terminator: MAX_CLIPBOARD_TEXT_UNITS - 1 text units fit.
+    const SString strLongest(std::string(MAX_CLIPBOARD_TEXT_UNITS - 1, 'a'));
+    CopyTextToClipboard(strLongest);
+    EXPECT_EQ(std::vector<std::size_t>{MAX_CLIPBOARD_TEXT_UNITS * sizeof(uint16_t)}, g_MemoryLog.requestedBytes);
+    EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.handedOver);
+    {
+        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        ASSERT_TRUE(clipboard.bPresent);
+        EXPECT_EQ(MAX_CLIPBOARD_TEXT_UNITS - 1, clipboard.units.size());
+    }
+
+    ASSERT_TRUE(DesktopTools::PutTextOnClipboard(MARKER_TEXT));
+    g_MemoryLog = SMemoryLog();
+    CopyTextToClipboard(SString(std::string(MAX_CLIPBOARD_TEXT_UNITS, 'a')));
+    EXPECT_TRUE(g_MemoryLog.requestedBytes.empty());
+    ExpectEmptied();
+}
+
+TEST_F(Clipboard, FailedAllocationEmptiesTheClipboard)
+{
+    g_MemoryLog.bFailAlloc = true;
+    CopyTextToClipboard("abc");
+    EXPECT_EQ(1u, g_MemoryLog.requestedBytes.size());
+    EXPECT_TRUE(g_MemoryLog.freed.empty());
+    ExpectEmptied();
+}
+
+TEST_F(Clipboard, RefusedBlockIsFreedAndTheClipboardEmpty)
+{
+    g_MemoryLog.bFailSetData = true;
+    CopyTextToClipboard("abc");
+    ASSERT_EQ(1u, g_MemoryLog.allocated.size());
+    EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.freed);
+    ExpectNoBlockLeaked();
+    ExpectEmptied();
+}
+
+TEST_F(Clipboard, CallsFromTwoThreadsDoNotInterleave)
+{
+    const SString strFirst = "first thread's text";
+    const SString strSecond = "second thread's longer text";
+    std::vector<std::thread> threads;
+    for (const SString* pText : {&strFirst, &strSecond})
+    {
+        threads.emplace_back(
+            [pText]
+            {
+                for (int iCall = 0; iCall < RACE_CALLS_PER_THREAD; ++iCall)
+                    CopyTextToClipboard(*pText);
+            });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+
+    // Every call went through whole; the last one's text is what remains.
+    EXPECT_EQ(2u * RACE_CALLS_PER_THREAD, g_MemoryLog.handedOver.size());
+    ExpectNoBlockLeaked();
+    const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+    const std::wstring wstrText = UnitsToWide(clipboard.units);
+    EXPECT_TRUE(wstrText == Utf8ToWide(strFirst) || wstrText == Utf8ToWide(strSecond));
+    EXPECT_TRUE(DesktopTools::HoldsOnlyUnicodeText(clipboard));
+}

@@ -1,0 +1,72 @@
+// Stands in for the browser: registered by the tests as the https protocol
+// handler, it records the address it was given and the id of the process that
+// started it (which may have ended since), as "parent-pid=<id>" and
+// "url=<address>" lines, in the file named by VALDRENNE_URL_RECORD. The file
+// appears complete or not at all.
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.Windows.h"
+
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <string>
+
+using namespace SharedUtil;
+
+namespace
+{
+constexpr DWORD ENV_VALUE_MAX_UNITS = 32768;
+constexpr const wchar_t* RECORD_FILE_VARIABLE = L"VALDRENNE_URL_RECORD";
+
+DWORD GetParentProcessId()
+{
+    const DWORD dwOwnId = GetCurrentProcessId();
+    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD dwParentId = 0;
+    for (BOOL bMore = Process32FirstW(hSnapshot, &entry); bMore; bMore = Process32NextW(hSnapshot, &entry))
+    {
+        if (entry.th32ProcessID == dwOwnId)
+            dwParentId = entry.th32ParentProcessID;
+    }
+    CloseHandle(hSnapshot);
+    return dwParentId;
+}
+
+bool WriteWholeFile(const std::wstring& wstrPath, const std::string& strBytes)
+{
+    HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD dwWritten = 0;
+    const bool bWritten = WriteFile(hFile, strBytes.data(), static_cast<DWORD>(strBytes.size()), &dwWritten, nullptr) &&
+                          dwWritten == strBytes.size();
+    CloseHandle(hFile);
+    return bWritten;
+}
+} // namespace
+
+int main()
+{
+    std::wstring wstrRecordFile(ENV_VALUE_MAX_UNITS, L'\0');
+    const DWORD dwLength = GetEnvironmentVariableW(RECORD_FILE_VARIABLE, wstrRecordFile.data(), ENV_VALUE_MAX_UNITS);
+    if (dwLength == 0 || dwLength >= ENV_VALUE_MAX_UNITS)
+        return 2;
+    wstrRecordFile.resize(dwLength);
+
+    int iArgCount = 0;
+    LPWSTR* pArgs = CommandLineToArgvW(GetCommandLineW(), &iArgCount);
+    const std::wstring wstrUrl = (pArgs && iArgCount > 1) ? pArgs[1] : L"";
+    LocalFree(pArgs);
+
+    const std::string strRecord =
+        "parent-pid=" + std::to_string(GetParentProcessId()) + "\nurl=" + WideToUtf8(wstrUrl) + "\n";
+    const std::wstring wstrPartFile = wstrRecordFile + L".part";
+    if (!WriteWholeFile(wstrPartFile, strRecord) ||
+        !MoveFileExW(wstrPartFile.c_str(), wstrRecordFile.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return 3;
+    return 0;
+}
