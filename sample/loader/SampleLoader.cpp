@@ -5,6 +5,8 @@
 //   QEL_SAMPLE_REPORT     file to write the report to (default: standard output)
 //   QEL_SAMPLE_EXIT_CODE  the value DoWinMain returns (default 0)
 //   QEL_SAMPLE_THROW      "1": DoWinMain throws instead of returning
+// When the launcher frees the module, a last line "freed: yes" is appended
+// to the report file.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -53,12 +55,12 @@ std::string ReadDllDirectory()
     return strDirectory;
 }
 
-void WriteReport(const std::string& strReport)
+void WriteReport(const std::string& strReport, DWORD dwDisposition)
 {
     std::string strPath = GetEnvironmentText("QEL_SAMPLE_REPORT");
     HANDLE hOut = strPath.empty() ? GetStdHandle(STD_OUTPUT_HANDLE)
-                                  : CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  : CreateFileA(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                                dwDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hOut == INVALID_HANDLE_VALUE || hOut == nullptr)
         return;
     DWORD dwWritten = 0;
@@ -67,6 +69,14 @@ void WriteReport(const std::string& strReport)
         CloseHandle(hOut);
 }
 } // namespace
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved)
+{
+    // A null pReserved on detach means FreeLibrary, not process exit.
+    if (dwReason == DLL_PROCESS_DETACH && pReserved == nullptr)
+        WriteReport("freed: yes\n", OPEN_ALWAYS);
+    return TRUE;
+}
 
 extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, char* szCmdLine,
                                                        int nCmdShow)
@@ -85,7 +95,7 @@ extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINS
     int iExitCode = std::atoi(GetEnvironmentText("QEL_SAMPLE_EXIT_CODE").c_str());
     bool bThrow = GetEnvironmentText("QEL_SAMPLE_THROW") == "1";
     strReport += bThrow ? "result: throws\n" : "result: " + std::to_string(iExitCode) + "\n";
-    WriteReport(strReport);
+    WriteReport(strReport, CREATE_ALWAYS);
 
     if (bThrow)
         throw std::runtime_error("sample loader asked to throw");
