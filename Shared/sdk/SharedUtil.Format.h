@@ -10,15 +10,13 @@ namespace SharedUtil
 {
 namespace format_impl = fmt;
 
-template <typename... Args>
-SString FormatBraces(format_impl::format_string<Args...> fmtText, Args&&... args)
+template <typename... Args> SString FormatBraces(format_impl::format_string<Args...> fmtText, Args&&... args)
 {
     return SString(format_impl::format(fmtText, std::forward<Args>(args)...));
 }
 } // namespace SharedUtil
 
 // Lets SString values be "{}" arguments like std::string.
-template <>
-struct fmt::formatter<SString> : fmt::formatter<std::string>
+template <> struct fmt::formatter<SString> : fmt::formatter<std::string>
 {
 };
