@@ -1,0 +1,96 @@
+#include "SharedUtil.TroubleHelp.h"
+
+#include "SharedUtil.Clipboard.h"
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.Registry.h"
+#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.Shell.h"
+
+namespace SharedUtil
+{
+namespace
+{
+constexpr uint32_t TROUBLE_LOG_ID = 3200;
+constexpr uint32_t NO_LOG_CAP = 0;
+constexpr UINT TERMINATED_EXIT_CODE = 1;
+
+constexpr const char* TROUBLE_QUESTION = "Do you want to see some on-line help about this problem ?";
+constexpr const char* TROUBLE_QUESTION_SEPARATOR = "\n\n\n";
+constexpr const char* BROWSER_NOTICE_TEXT = "Your browser will now display a web page with some help infomation.\n\n"
+                                            "(If the page fails to load, paste (CTRL-V) the URL into your web browser)";
+constexpr const char* BROWSER_NOTICE_CAPTION = "Qel: Vendaro";
+
+constexpr unsigned int QUESTION_BOX_TYPE = MB_TOPMOST | MB_YESNO;
+constexpr unsigned int MESSAGE_BOX_TYPE = MB_TOPMOST | MB_OK;
+constexpr unsigned int BROWSER_NOTICE_TYPE = MB_TOPMOST | MB_ICONASTERISK | MB_OK;
+
+[[noreturn]] void TerminateSelf()
+{
+    TerminateProcess(GetCurrentProcess(), TERMINATED_EXIT_CODE);
+    // Terminating the own process does not come back.
+    __builtin_unreachable();
+}
+
+void OpenHelpPage(const SString& strType)
+{
+    const SString strUrl = BuildTroubleUrl(GetSetting(TROUBLE_URL_SETTING), GetSetting(TROUBLE_VERSION_EXT_SETTING),
+                                           GetSetting(TROUBLE_SERIAL_SETTING), strType);
+    CopyTextToClipboard(strUrl);
+    ShellLaunch(false, "open", strUrl, "", "", SW_SHOWNORMAL);
+}
+} // namespace
+
+void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMessage, const SString& strErrorCode)
+{
+    WriteReportLog(TROUBLE_LOG_ID, SString().SetFormatted("Trouble %s", strType.c_str()), NO_LOG_CAP);
+    SetSetting(TROUBLE_RECORD_SETTING, BuildTroubleRecord(strType, iFlags, strMessage, strErrorCode));
+
+    if (iFlags & TROUBLE_EXIT_FIRST)
+        TerminateSelf();
+
+    const bool bHandled = ProcessPendingTroubleHelp();
+
+    if (((iFlags & TROUBLE_EXIT_IF_SHOWN) && bHandled) || ((iFlags & TROUBLE_EXIT_IF_NOT_SHOWN) && !bHandled))
+        TerminateSelf();
+}
+
+bool ProcessPendingTroubleHelp()
+{
+    STroubleRecord record;
+    if (!ParseTroubleRecord(GetSetting(TROUBLE_RECORD_SETTING), record))
+        return false;
+    // Consumed before anything is shown: a record is acted on once at most.
+    SetSetting(TROUBLE_RECORD_SETTING, "");
+
+    const SString strTitle = SString().SetFormatted("Qel: Vendaro %s   (CTRL+C to copy)", record.strErrorCode.c_str());
+    const unsigned int uiIconBits = static_cast<unsigned int>(record.iFlags & TROUBLE_ICON_MASK);
+
+    if (record.iFlags & TROUBLE_ASK_FIRST)
+    {
+        SString strQuestion = record.strMessage;
+        if (!strQuestion.empty())
+            strQuestion += TROUBLE_QUESTION_SEPARATOR;
+        strQuestion += TROUBLE_QUESTION;
+        if (ShowMessageBoxUtf8(nullptr, strQuestion, strTitle, uiIconBits | QUESTION_BOX_TYPE) != IDYES)
+            return false;
+    }
+    else
+    {
+        if (!record.strMessage.empty())
+            ShowMessageBoxUtf8(nullptr, record.strMessage, strTitle, uiIconBits | MESSAGE_BOX_TYPE);
+        if (record.iFlags & TROUBLE_MESSAGE_ONLY)
+            return true;
+    }
+
+    ShowMessageBoxUtf8(nullptr, BROWSER_NOTICE_TEXT, BROWSER_NOTICE_CAPTION, BROWSER_NOTICE_TYPE);
+    OpenHelpPage(record.strType);
+    return true;
+}
+
+int ShowMessageBoxUtf8(HWND hOwner, const SString& strText, const SString& strCaption, unsigned int uiType)
+{
+    const WString wstrText = Utf8ToWide(strText);
+    const WString wstrCaption = Utf8ToWide(strCaption);
+    return MessageBoxW(hOwner, wstrText.c_str(), wstrCaption.c_str(), GetEffectiveMessageBoxType(uiType));
+}
+} // namespace SharedUtil

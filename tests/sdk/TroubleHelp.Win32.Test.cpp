@@ -1,0 +1,404 @@
+#include <gtest/gtest.h>
+
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.Registry.h"
+#include "SharedUtil.TroubleHelp.h"
+#include "sdk/helpers/DesktopTools.h"
+#include "sdk/helpers/TroubleHelpProbe.h"
+#include "support/Win32TestSupport.Win32.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace SharedUtil;
+
+namespace
+{
+constexpr DWORD BOX_TIMEOUT_MS = 30000;
+constexpr DWORD EXIT_TIMEOUT_MS = 30000;
+constexpr DWORD RECORD_TIMEOUT_MS = 30000;
+// How long nothing must happen for "nothing is opened" to count.
+constexpr DWORD QUIET_PERIOD_MS = 3000;
+constexpr uint32_t TROUBLE_LOG_ID = 3200;
+constexpr DWORD TERMINATED_EXIT_CODE = 1;
+
+constexpr const char* QUESTION = "Do you want to see some on-line help about this problem ?";
+constexpr const char* NOTICE_TEXT = "Your browser will now display a web page with some help infomation.\n\n"
+                                    "(If the page fails to load, paste (CTRL-V) the URL into your web browser)";
+constexpr const char* NOTICE_CAPTION = "Qel: Vendaro";
+constexpr const char* EMPTY_CODE_CAPTION = "Qel: Vendaro    (CTRL+C to copy)";
+constexpr const char* SERIAL = "S-1";
+constexpr const char* VERSION_EXT = "1.7.0-test";
+constexpr const wchar_t* CLIPBOARD_MARKER = L"clipboard before the flow";
+
+const char* const SETTINGS_USED[] = {TROUBLE_RECORD_SETTING, TROUBLE_URL_SETTING, TROUBLE_VERSION_EXT_SETTING,
+                                     TROUBLE_SERIAL_SETTING};
+
+enum class EButtons
+{
+    YesNo,
+    Ok
+};
+
+// A message box as a person sees it, plus what the probe recorded about its icon.
+struct SShownBox
+{
+    HWND hWnd = nullptr;
+    SString strCaption;
+    SString strText;
+    bool bHasYes = false;
+    bool bHasNo = false;
+    bool bHasOk = false;
+    bool bTopmost = false;
+    UINT_PTR uiIconBits = 0;
+};
+
+std::wstring HexArgument(const SString& strText)
+{
+    return L"x" + Utf8ToWide(BytesToHex(strText.data(), static_cast<uint32_t>(strText.size())));
+}
+
+// The trouble-help probe running in a child process.
+class CProbe
+{
+public:
+    CProbe(const CProbe&) = delete;
+    CProbe& operator=(const CProbe&) = delete;
+
+    static std::wstring OfferArguments(const SString& strType, int iFlags, const SString& strMessage,
+                                       const SString& strErrorCode)
+    {
+        return L"offer " + HexArgument(strType) + L" " + std::to_wstring(iFlags) + L" " + HexArgument(strMessage) +
+               L" " + HexArgument(strErrorCode);
+    }
+
+    explicit CProbe(const std::wstring& wstrArguments)
+    {
+        const std::wstring wstrProgram = DesktopTools::GetHelperPath(TROUBLE_HELP_PROBE_FILE_NAME);
+        std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\" " + wstrArguments;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        m_bStarted = CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    nullptr, &startup, &m_Process) != 0;
+    }
+
+    ~CProbe()
+    {
+        if (!m_bStarted)
+            return;
+        if (WaitForSingleObject(m_Process.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_Process.hProcess, ~0u);
+        CloseHandle(m_Process.hThread);
+        CloseHandle(m_Process.hProcess);
+    }
+
+    bool IsStarted() const { return m_bStarted; }
+    DWORD GetProcessId() const { return m_Process.dwProcessId; }
+
+    // The next message box, or nothing when the probe ended without one.
+    std::optional<SShownBox> WaitForBox()
+    {
+        const ULONGLONG ullDeadline = GetTickCount64() + BOX_TIMEOUT_MS;
+        while (GetTickCount64() < ullDeadline)
+        {
+            const bool bEnded = WaitForSingleObject(m_Process.hProcess, 0) == WAIT_OBJECT_0;
+            const TestSupport::SMessageBox found =
+                TestSupport::WaitForMessageBox(m_Process.dwProcessId, DesktopTools::POLL_INTERVAL_MS);
+            if (found.hWnd && found.hWnd != m_hAnswered)
+                return Describe(found);
+            if (bEnded)
+                return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
+    // Presses the button and waits for the box to go away.
+    void Answer(const SShownBox& box, int iButtonId)
+    {
+        TestSupport::SMessageBox target;
+        target.hWnd = box.hWnd;
+        TestSupport::PressMessageBoxButton(target, iButtonId);
+        m_hAnswered = box.hWnd;
+        const ULONGLONG ullDeadline = GetTickCount64() + BOX_TIMEOUT_MS;
+        while (IsWindow(box.hWnd) && GetTickCount64() < ullDeadline)
+            Sleep(DesktopTools::POLL_INTERVAL_MS);
+    }
+
+    std::optional<DWORD> WaitForExit()
+    {
+        if (WaitForSingleObject(m_Process.hProcess, EXIT_TIMEOUT_MS) != WAIT_OBJECT_0)
+            return std::nullopt;
+        DWORD dwExitCode = 0;
+        GetExitCodeProcess(m_Process.hProcess, &dwExitCode);
+        return dwExitCode;
+    }
+
+    // The messages of the report-log lines with this id that the probe wrote.
+    std::vector<SString> GetLogMessages(uint32_t uiWantedId) const
+    {
+        std::vector<SString> messages;
+        for (const SString& strLine : TestSupport::ReadReportLogLinesOf(m_Process.dwProcessId))
+        {
+            uint32_t uiId = 0;
+            SString strMessage;
+            if (TestSupport::SplitReportLogLine(strLine, uiId, strMessage) && uiId == uiWantedId)
+                messages.push_back(strMessage);
+        }
+        return messages;
+    }
+
+private:
+    static SShownBox Describe(const TestSupport::SMessageBox& found)
+    {
+        SShownBox box;
+        box.hWnd = found.hWnd;
+        box.strCaption = found.strCaption;
+        box.strText = found.strText;
+        box.bHasYes = found.bHasYes;
+        box.bHasNo = found.bHasNo;
+        box.bHasOk = found.bHasOk;
+        box.bTopmost = (GetWindowLongW(found.hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        box.uiIconBits = reinterpret_cast<UINT_PTR>(GetPropW(found.hWnd, PROBE_ICON_PROPERTY));
+        return box;
+    }
+
+    bool m_bStarted = false;
+    PROCESS_INFORMATION m_Process = {};
+    HWND m_hAnswered = nullptr;
+};
+
+void ExpectBox(const SShownBox& box, const SString& strCaption, const SString& strText, EButtons buttons,
+               UINT_PTR uiIconBits)
+{
+    EXPECT_EQ(strCaption, box.strCaption);
+    EXPECT_EQ(strText, box.strText);
+    EXPECT_EQ(buttons == EButtons::YesNo, box.bHasYes);
+    EXPECT_EQ(buttons == EButtons::YesNo, box.bHasNo);
+    EXPECT_EQ(buttons == EButtons::Ok, box.bHasOk);
+    EXPECT_TRUE(box.bTopmost);
+    EXPECT_EQ(uiIconBits, box.uiIconBits);
+}
+
+class TroubleHelpFlow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* szName : SETTINGS_USED)
+            m_SavedSettings.push_back(GetSetting(szName));
+        SetSetting(TROUBLE_RECORD_SETTING, "");
+        SetSetting(TROUBLE_URL_SETTING, "");
+        SetSetting(TROUBLE_SERIAL_SETTING, SERIAL);
+        SetSetting(TROUBLE_VERSION_EXT_SETTING, VERSION_EXT);
+        ASSERT_TRUE(DesktopTools::PutTextOnClipboard(CLIPBOARD_MARKER));
+    }
+
+    void TearDown() override
+    {
+        for (std::size_t uiIndex = 0; uiIndex < m_SavedSettings.size(); ++uiIndex)
+            SetSetting(SETTINGS_USED[uiIndex], m_SavedSettings[uiIndex]);
+    }
+
+    static SString DefaultUrlFor(const SString& strType)
+    {
+        return SString("https://help.valdrenne.net/vd/trouble/?v=") + VERSION_EXT + "&id=" + SERIAL + "&tr=" + strType;
+    }
+
+    // The notice, then the URL on the clipboard and in the browser.
+    void ExpectHelpPageOpened(CProbe& probe, const SString& strUrl)
+    {
+        const std::optional<SShownBox> notice = probe.WaitForBox();
+        ASSERT_TRUE(notice.has_value());
+        ExpectBox(*notice, NOTICE_CAPTION, NOTICE_TEXT, EButtons::Ok, MB_ICONASTERISK);
+        probe.Answer(*notice, IDOK);
+
+        // Started by the URL handler, not by the probe itself.
+        const std::optional<DesktopTools::SUrlRecord> record = m_Browser.WaitForRecord(RECORD_TIMEOUT_MS);
+        ASSERT_TRUE(record.has_value());
+        EXPECT_EQ(strUrl, record->strUrl);
+        EXPECT_NE(0u, record->dwParentId);
+        EXPECT_NE(probe.GetProcessId(), record->dwParentId);
+        const DesktopTools::SClipboardText clipboard = DesktopTools::ReadClipboardText();
+        EXPECT_EQ(Utf8ToWide(strUrl), DesktopTools::UnitsToWide(clipboard.units));
+    }
+
+    void ExpectNothingOpened()
+    {
+        EXPECT_FALSE(m_Browser.WaitForRecord(QUIET_PERIOD_MS).has_value());
+        const DesktopTools::SClipboardText clipboard = DesktopTools::ReadClipboardText();
+        EXPECT_EQ(CLIPBOARD_MARKER, DesktopTools::UnitsToWide(clipboard.units));
+    }
+
+    DesktopTools::CUrlRecorderAsBrowser m_Browser;
+
+private:
+    std::vector<SString> m_SavedSettings;
+};
+} // namespace
+
+TEST_F(TroubleHelpFlow, YesToTheQuestionOpensTheHelpPage)
+{
+    const SString strType = "loader-dll-missing";
+    const SString strMessage = "Loader = gone & lost #1\r\nline two: \xC3\xA9\xE2\x82\xAC \"quoted\"";
+    CProbe probe(CProbe::OfferArguments(strType, TROUBLE_ASK_FIRST, strMessage, ""));
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> question = probe.WaitForBox();
+    ASSERT_TRUE(question.has_value());
+    ExpectBox(*question, EMPTY_CODE_CAPTION, strMessage + "\n\n\n" + QUESTION, EButtons::YesNo, MB_ICONEXCLAMATION);
+    // Consumed before the first box went up.
+    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+    RecordProperty("QuestionScreenshot", DesktopTools::CaptureScreen(L"trouble-question.png") ? "taken" : "none");
+    probe.Answer(*question, IDYES);
+
+    ExpectHelpPageOpened(probe, DefaultUrlFor(strType));
+    EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
+    EXPECT_EQ(std::vector<SString>{"Trouble loader-dll-missing"}, probe.GetLogMessages(TROUBLE_LOG_ID));
+    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+}
+
+TEST_F(TroubleHelpFlow, NoToTheQuestionOpensNothing)
+{
+    CProbe probe(CProbe::OfferArguments("loader-dll-not-loadable", TROUBLE_ASK_FIRST, "", "126"));
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> question = probe.WaitForBox();
+    ASSERT_TRUE(question.has_value());
+    // Without a message the question stands alone.
+    ExpectBox(*question, "Qel: Vendaro 126   (CTRL+C to copy)", QUESTION, EButtons::YesNo, MB_ICONEXCLAMATION);
+    probe.Answer(*question, IDNO);
+
+    EXPECT_FALSE(probe.WaitForBox().has_value());
+    EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
+    ExpectNothingOpened();
+    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+}
+
+TEST_F(TroubleHelpFlow, ExitFirstEndsTheProcessAndKeepsTheRecord)
+{
+    CProbe probe(CProbe::OfferArguments("a;b;c", TROUBLE_EXIT_FIRST | TROUBLE_ASK_FIRST, "m=x", "E1"));
+    ASSERT_TRUE(probe.IsStarted());
+
+    EXPECT_FALSE(probe.WaitForBox().has_value());
+    EXPECT_EQ(std::optional<DWORD>(TERMINATED_EXIT_CODE), probe.WaitForExit());
+    // The whole type is logged; the record holds the part before the first ";".
+    EXPECT_EQ(std::vector<SString>{"Trouble a;b;c"}, probe.GetLogMessages(TROUBLE_LOG_ID));
+    EXPECT_EQ("ecode=E1&flags=3&message=m#3Dx&type=a", GetSetting(TROUBLE_RECORD_SETTING));
+    ExpectNothingOpened();
+}
+
+TEST_F(TroubleHelpFlow, ExitIfShownEndsTheProcessOnceTheBrowserIsStarted)
+{
+    const SString strType = "loader-dll-missing";
+    CProbe probe(CProbe::OfferArguments(strType, TROUBLE_EXIT_IF_SHOWN | TROUBLE_ASK_FIRST, "m", ""));
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> question = probe.WaitForBox();
+    ASSERT_TRUE(question.has_value());
+    probe.Answer(*question, IDYES);
+    ExpectHelpPageOpened(probe, DefaultUrlFor(strType));
+    EXPECT_EQ(std::optional<DWORD>(TERMINATED_EXIT_CODE), probe.WaitForExit());
+}
+
+TEST_F(TroubleHelpFlow, ExitIfNotShownEndsTheProcessAfterNo)
+{
+    CProbe probe(CProbe::OfferArguments("t", TROUBLE_EXIT_IF_NOT_SHOWN | TROUBLE_ASK_FIRST, "m", ""));
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> question = probe.WaitForBox();
+    ASSERT_TRUE(question.has_value());
+    probe.Answer(*question, IDNO);
+    EXPECT_EQ(std::optional<DWORD>(TERMINATED_EXIT_CODE), probe.WaitForExit());
+    ExpectNothingOpened();
+}
+
+TEST_F(TroubleHelpFlow, MessageOnlyShowsTheMessageAndCountsAsHandled)
+{
+    CProbe probe(CProbe::OfferArguments("t", TROUBLE_MESSAGE_ONLY | TROUBLE_EXIT_IF_SHOWN, "just so you know", "E5"));
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> message = probe.WaitForBox();
+    ASSERT_TRUE(message.has_value());
+    ExpectBox(*message, "Qel: Vendaro E5   (CTRL+C to copy)", "just so you know", EButtons::Ok, MB_ICONEXCLAMATION);
+    probe.Answer(*message, IDOK);
+    // Handled, so the exit-if-shown flag ends the process.
+    EXPECT_EQ(std::optional<DWORD>(TERMINATED_EXIT_CODE), probe.WaitForExit());
+    ExpectNothingOpened();
+}
+
+TEST_F(TroubleHelpFlow, MessageOnlyWithoutMessageShowsNothing)
+{
+    CProbe probe(CProbe::OfferArguments("t", TROUBLE_MESSAGE_ONLY | TROUBLE_EXIT_IF_SHOWN, "", ""));
+    ASSERT_TRUE(probe.IsStarted());
+    EXPECT_FALSE(probe.WaitForBox().has_value());
+    EXPECT_EQ(std::optional<DWORD>(TERMINATED_EXIT_CODE), probe.WaitForExit());
+    ExpectNothingOpened();
+}
+
+TEST_F(TroubleHelpFlow, PlainMessageIsFollowedByTheBrowser)
+{
+    const SString strType = "plain";
+    CProbe probe(CProbe::OfferArguments(strType, 0, "first a message", "E9"));
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> message = probe.WaitForBox();
+    ASSERT_TRUE(message.has_value());
+    ExpectBox(*message, "Qel: Vendaro E9   (CTRL+C to copy)", "first a message", EButtons::Ok, MB_ICONEXCLAMATION);
+    probe.Answer(*message, IDOK);
+    ExpectHelpPageOpened(probe, DefaultUrlFor(strType));
+    EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
+}
+
+TEST_F(TroubleHelpFlow, EmptyMessageWithoutQuestionGoesStraightToTheNotice)
+{
+    const SString strType = "silent";
+    CProbe probe(CProbe::OfferArguments(strType, 0, "", ""));
+    ASSERT_TRUE(probe.IsStarted());
+    ExpectHelpPageOpened(probe, DefaultUrlFor(strType));
+    EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
+}
+
+TEST_F(TroubleHelpFlow, IconBitsAndUrlSettingsShapeTheFlow)
+{
+    SetSetting(TROUBLE_URL_SETTING, "https://help.valdrenne.invalid/x%y?t=_TROUBLE_&s=_ID_&v=_VERSION_");
+    SetSetting(TROUBLE_SERIAL_SETTING, "s_TROUBLE_");
+    SetSetting(TROUBLE_VERSION_EXT_SETTING, "1%2");
+    // The message-only flag has no effect together with the question.
+    CProbe probe(CProbe::OfferArguments("a;b;c", MB_ICONHAND | TROUBLE_ASK_FIRST | TROUBLE_MESSAGE_ONLY, "m", ""));
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> question = probe.WaitForBox();
+    ASSERT_TRUE(question.has_value());
+    ExpectBox(*question, EMPTY_CODE_CAPTION, SString("m\n\n\n") + QUESTION, EButtons::YesNo, MB_ICONHAND);
+    probe.Answer(*question, IDYES);
+    // The notice keeps its own icon.
+    ExpectHelpPageOpened(probe, "https://help.valdrenne.invalid/x_y?t=a&s=sa&v=1%2");
+    EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
+    EXPECT_EQ(std::vector<SString>{"Trouble a;b;c"}, probe.GetLogMessages(TROUBLE_LOG_ID));
+}
+
+TEST_F(TroubleHelpFlow, ProcessingReadsTheStoredRecord)
+{
+    SetSetting(TROUBLE_RECORD_SETTING, "type=hand-made&flags= 2x&message=from the #3D store&ecode=E#26");
+    CProbe probe(L"process");
+    ASSERT_TRUE(probe.IsStarted());
+
+    const std::optional<SShownBox> question = probe.WaitForBox();
+    ASSERT_TRUE(question.has_value());
+    ExpectBox(*question, "Qel: Vendaro E&   (CTRL+C to copy)", SString("from the = store\n\n\n") + QUESTION,
+              EButtons::YesNo, MB_ICONEXCLAMATION);
+    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+    probe.Answer(*question, IDNO);
+    EXPECT_EQ(std::optional<DWORD>(PROBE_PROCESSED), probe.WaitForExit());
+}
+
+TEST_F(TroubleHelpFlow, RecordWithoutTypeIsLeftAlone)
+{
+    SetSetting(TROUBLE_RECORD_SETTING, "flags=2&message=m");
+    CProbe probe(L"process");
+    ASSERT_TRUE(probe.IsStarted());
+    EXPECT_FALSE(probe.WaitForBox().has_value());
+    EXPECT_EQ(std::optional<DWORD>(PROBE_PROCESSED), probe.WaitForExit());
+    EXPECT_EQ("flags=2&message=m", GetSetting(TROUBLE_RECORD_SETTING));
+}
