@@ -25,8 +25,9 @@ PNG_SIZE = 256  # Images this big are stored as PNG, smaller ones as DIB.
 PALETTE_SIZE = 256
 TRANSPARENT_INDEX = 0  # Palette entry of masked-out 8-bpp pixels (black).
 ALPHA_THRESHOLD = 128  # Alpha from which a pixel counts as opaque at 8 bpp.
-MAX_SUPERSAMPLING = 8  # Samples per pixel edge for the smallest images.
-SUPERSAMPLED_PIXELS = 64  # Edge length in samples that small images reach.
+SAMPLED_EDGE = 256  # Samples along the image edge that each size aims for,
+MAX_SUPERSAMPLING = 8  # with at most this many per pixel edge (small images)
+MIN_SUPERSAMPLING = 2  # and at least this many (the 256 px image).
 
 GROUPS = ((101, "0, 0", "LANG_NEUTRAL"), (110, "9, 2", "English (United Kingdom)"))
 
@@ -83,7 +84,7 @@ def shade(x, y):
 
 def render(size):
     """Renders the artwork at size x size; rows top down, (r, g, b, a) bytes."""
-    samples = min(MAX_SUPERSAMPLING, max(2, SUPERSAMPLED_PIXELS * 4 // size))
+    samples = min(MAX_SUPERSAMPLING, max(MIN_SUPERSAMPLING, SAMPLED_EDGE // size))
     weight = 1.0 / (samples * samples)
     pixels = []
     for row in range(size):
