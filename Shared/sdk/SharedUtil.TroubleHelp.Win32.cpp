@@ -24,11 +24,10 @@ constexpr unsigned int QUESTION_BOX_TYPE = MB_TOPMOST | MB_YESNO;
 constexpr unsigned int MESSAGE_BOX_TYPE = MB_TOPMOST | MB_OK;
 constexpr unsigned int BROWSER_NOTICE_TYPE = MB_TOPMOST | MB_ICONASTERISK | MB_OK;
 
-[[noreturn]] void TerminateSelf()
+// Ends the process at once: nothing of the caller runs after it.
+void TerminateSelf()
 {
     TerminateProcess(GetCurrentProcess(), TERMINATED_EXIT_CODE);
-    // Terminating the own process does not come back.
-    __builtin_unreachable();
 }
 
 void OpenHelpPage(const SString& strType)

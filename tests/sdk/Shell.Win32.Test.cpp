@@ -25,17 +25,14 @@ DWORD GetOwnHandleCount()
     return dwCount;
 }
 
-BOOL CALLBACK CloseOwnDialog(HWND hWnd, LPARAM lParam)
+BOOL CALLBACK CloseOwnDialog(HWND hWnd, LPARAM)
 {
     DWORD dwOwner = 0;
     GetWindowThreadProcessId(hWnd, &dwOwner);
     wchar_t wszClass[DesktopTools::WINDOW_CLASS_MAX_UNITS] = {};
     GetClassNameW(hWnd, wszClass, DesktopTools::WINDOW_CLASS_MAX_UNITS);
     if (dwOwner == GetCurrentProcessId() && std::wstring(wszClass) == L"#32770" && IsWindowVisible(hWnd))
-    {
         PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        ++*reinterpret_cast<int*>(lParam);
-    }
     return TRUE;
 }
 
@@ -50,7 +47,7 @@ public:
               {
                   while (!m_bStop)
                   {
-                      EnumWindows(CloseOwnDialog, reinterpret_cast<LPARAM>(&m_iAnswered));
+                      EnumWindows(CloseOwnDialog, 0);
                       Sleep(DesktopTools::POLL_INTERVAL_MS);
                   }
               })
@@ -66,7 +63,6 @@ public:
 
 private:
     std::atomic<bool> m_bStop = false;
-    int m_iAnswered = 0;
     std::thread m_Thread;
 };
 
