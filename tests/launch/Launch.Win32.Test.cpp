@@ -92,7 +92,7 @@ protected:
             launch.boxes.push_back(box);
             PressMessageBoxButton(box, iAnswer);
             // Wait for it to go before looking for the next one.
-            while (IsWindow(box.hWnd))
+            for (DWORD dwWaited = 0; IsWindow(box.hWnd) && dwWaited < MESSAGE_BOX_TIMEOUT_MS; dwWaited += 10)
                 Sleep(10);
         });
         EXPECT_TRUE(launch.child.bStarted);
@@ -106,7 +106,7 @@ protected:
             if (uiColon != std::string::npos)
                 launch.loaderReport[strLine.substr(0, uiColon)] = strLine.substr(uiColon + 2);
         }
-        launch.bLoaderFreed = launch.loaderReport["freed"] == "yes";
+        launch.bLoaderFreed = launch.loaderReport.count("freed") && launch.loaderReport["freed"] == "yes";
         DeleteFileW(m_wstrReportFile.c_str());
 
         for (const SString& strLine : ReadReportLogLinesOf(launch.child.dwProcessId))
@@ -180,7 +180,9 @@ TEST_F(LaunchTest, DiscoveryFailuresExitWithOneAndNameTheLaunchPath)
         SCOPED_TRACE(c.szName);
         std::wstring wstrLauncher = StageLauncher(Temp(c.wstrAppFolder));
         if (!c.wstrQelFile.empty())
+        {
             ASSERT_TRUE(WriteBytesToFile(Temp(c.wstrQelFile), "not a folder"));
+        }
         SLogLine expected = c.expected;
         expected.strMessage = (expected.uiId == 5730 ? "Launcher Main: Qel directory not found from: '"
                                                      : "Launcher Main: Invalid launch path: '") +
@@ -362,25 +364,41 @@ TEST_F(LaunchTest, CommandLineArrivesCutTo8191Bytes)
 
 TEST_F(LaunchTest, NonAsciiAndLongFolderNamesOnTheWay)
 {
-    std::wstring wstrLong = Temp(L"Long");
-    constexpr int LONG_SEGMENTS = 12;
-    for (int i = 0; i < LONG_SEGMENTS; ++i)
-        wstrLong += L"\\segment-with-a-rather-long-name-" + std::to_wstring(i);
-    ASSERT_GT(wstrLong.size(), static_cast<std::size_t>(MAX_PATH));
+    // Wine starts no program from a path of MAX_PATH or more, so the launcher
+    // sits just below that limit and the paths built from its folder (the
+    // install directory one level up and the loader path) pass it.
+    constexpr std::size_t LONGEST_PROGRAM_PATH = MAX_PATH - 1;
+    const std::wstring wstrProgramName = L"\\Valdrenne.exe";
+    std::wstring wstrLong = Temp(L"Long\\");
+    while (wstrLong.size() + wstrProgramName.size() < LONGEST_PROGRAM_PATH)
+        wstrLong += (wstrLong.size() % 40 == 0) ? L'\\' : L'x';
+    if (wstrLong.back() == L'\\')
+        wstrLong.back() = L'y';
 
-    const std::wstring folders[] = {L"C:\\Spiele\\J\u00fcrgen\\App", wstrLong + L"\\App"};
-    for (const std::wstring& wstrApp : folders)
+    struct SCase
     {
-        SCOPED_TRACE(Utf8(wstrApp));
-        std::wstring wstrLauncher = StageLauncher(wstrApp);
-        StageLoader(wstrApp + L"\\qel");
+        std::wstring wstrApp;
+        std::wstring wstrQelOnDisk;
+        std::wstring wstrQelFound;
+    };
+    const std::wstring wstrSpiele = L"C:\\Spiele\\J\u00fcrgen\\App";
+    const SCase cases[] = {
+        {wstrSpiele, wstrSpiele + L"\\qel", wstrSpiele + L"\\qel"},
+        {wstrLong, wstrLong.substr(0, wstrLong.find_last_of(L'\\')) + L"\\qel", wstrLong + L"\\..\\qel"},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(Utf8(c.wstrApp));
+        std::wstring wstrLauncher = StageLauncher(c.wstrApp);
+        StageLoader(c.wstrQelOnDisk);
 
         SLaunch launch = Launch(wstrLauncher, L"x");
 
         EXPECT_EQ(0u, launch.child.dwExitCode);
         EXPECT_EQ("x", launch.loaderReport["command-line"]);
-        EXPECT_EQ(std::vector<SLogLine>({LaunchLine(wstrApp, wstrApp + L"\\qel")}), launch.logLines);
+        EXPECT_EQ(std::vector<SLogLine>({LaunchLine(c.wstrApp, c.wstrQelFound)}), launch.logLines);
     }
+    EXPECT_GT(wstrLong.size() + std::wstring(L"\\..\\qel\\loader.dll").size(), static_cast<std::size_t>(MAX_PATH));
     std::error_code ec;
     std::filesystem::remove_all(L"C:\\Spiele", ec);
 }

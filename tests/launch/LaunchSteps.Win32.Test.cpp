@@ -130,7 +130,9 @@ protected:
         EXPECT_TRUE(CreateFolders(wstrQel));
         EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\dependent_loader.dll", wstrQel + L"\\loader.dll"));
         if (bWithDependency)
+        {
             EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", wstrQel + L"\\qeldep.dll"));
+        }
         return wstrQel;
     }
 
