@@ -1,23 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Assert.h"
-
-#include <string>
-
-namespace
-{
-std::string g_strLastAssert;
-void RecordAssert(const char* szExpression, const char*, int)
-{
-    g_strLastAssert = szExpression;
-}
-} // namespace
+#include "support/Overrides.h"
 
 TEST(Assert, ReportsTheExpressionTextToTheInstalledHandler)
 {
-    SharedUtil::AssertHandler pPrevious = SharedUtil::SetAssertHandler(RecordAssert);
+    TestSupport::CAssertRecorder recorder;
     int iIndex = 0;
     SU_ASSERT(iIndex);
-    SharedUtil::SetAssertHandler(pPrevious);
-    EXPECT_EQ("iIndex", g_strLastAssert);
+    SU_ASSERT(iIndex == 0);
+    EXPECT_EQ(std::vector<std::string>{"iIndex"}, recorder.Asserts());
 }

@@ -3,6 +3,7 @@
 #include "SString.Seam.h"
 #include "SString.h"
 #include "SharedUtil.FaultTrap.h"
+#include "support/Overrides.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -42,19 +43,7 @@ int FaultWhileWriting(char* szBuffer, std::size_t uiBufferSize, const char* szFo
     return std::vsnprintf(szBuffer, uiBufferSize, szFormat, vlArgs);
 }
 
-// Restores the C library's vsnprintf however a test ends.
-class CFormatPassOverride
-{
-public:
-    explicit CFormatPassOverride(SharedUtil::FormatPassFunction pFunction)
-        : m_pPrevious(SharedUtil::SetFormatPassFunction(pFunction))
-    {
-    }
-    ~CFormatPassOverride() { SharedUtil::SetFormatPassFunction(m_pPrevious); }
-
-private:
-    SharedUtil::FormatPassFunction m_pPrevious;
-};
+using TestSupport::CFormatPassOverride;
 
 struct SProgress
 {

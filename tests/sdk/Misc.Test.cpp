@@ -2,6 +2,7 @@
 
 #include "SharedUtil.Assert.h"
 #include "SharedUtil.Misc.h"
+#include "support/Overrides.h"
 
 #include <string>
 #include <vector>
@@ -31,12 +32,6 @@ void ExpectEntries(const CKeyValueMap& map, const std::vector<SExpectedEntry>& e
         EXPECT_EQ(entry.bPresent, map.Get(entry.szKey, strValue, "default"));
         EXPECT_EQ(entry.szValue, strValue);
     }
-}
-
-std::string g_strLastAssert;
-void RecordAssert(const char* szExpression, const char*, int)
-{
-    g_strLastAssert = szExpression;
 }
 } // namespace
 
@@ -144,12 +139,10 @@ TEST(KeyValueMap, GetOfAnAbsentKeyGivesTheDefault)
 
 TEST(KeyValueMap, NullDefaultIsAProgrammingError)
 {
-    SharedUtil::AssertHandler pPrevious = SharedUtil::SetAssertHandler(RecordAssert);
-    g_strLastAssert.clear();
+    TestSupport::CAssertRecorder recorder;
     CKeyValueMap map = MakeRecordMap();
     SString strValue = "untouched";
     EXPECT_FALSE(map.Get("absent", strValue, nullptr));
-    SharedUtil::SetAssertHandler(pPrevious);
-    EXPECT_EQ("szDefault", g_strLastAssert);
+    EXPECT_EQ(std::vector<std::string>{"szDefault"}, recorder.Asserts());
     EXPECT_EQ("", strValue);
 }

@@ -3,6 +3,7 @@
 #include "SString.Seam.h"
 #include "SString.h"
 #include "SharedUtil.Assert.h"
+#include "support/Overrides.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,37 +19,9 @@ constexpr int FAILURE = -1;
 // A text well past any stack buffer or small first guess of the C library.
 constexpr std::size_t LONG_TEXT_LENGTH = 100 * 1024;
 
-std::vector<std::string> g_asserts;
-void RecordAssert(const char* szExpression, const char*, int)
-{
-    g_asserts.push_back(szExpression);
-}
+using TestSupport::CAssertRecorder;
+using TestSupport::CFormatPassOverride;
 
-// Records assertions instead of aborting, for the life of one test.
-class CAssertRecorder
-{
-public:
-    CAssertRecorder() : m_pPrevious(SharedUtil::SetAssertHandler(RecordAssert)) { g_asserts.clear(); }
-    ~CAssertRecorder() { SharedUtil::SetAssertHandler(m_pPrevious); }
-    const std::vector<std::string>& Asserts() const { return g_asserts; }
-
-private:
-    SharedUtil::AssertHandler m_pPrevious;
-};
-
-// Restores the C library's vsnprintf however a test ends.
-class CFormatPassOverride
-{
-public:
-    explicit CFormatPassOverride(SharedUtil::FormatPassFunction pFunction)
-        : m_pPrevious(SharedUtil::SetFormatPassFunction(pFunction))
-    {
-    }
-    ~CFormatPassOverride() { SharedUtil::SetFormatPassFunction(m_pPrevious); }
-
-private:
-    SharedUtil::FormatPassFunction m_pPrevious;
-};
 
 int FailMeasuring(char*, std::size_t, const char*, va_list)
 {
