@@ -24,6 +24,7 @@ done
 windows_bin_dir="build/win32/bin"
 windows_benchmarks=(
     reportlog_bench
+    launch_bench
 )
 
 cmake --preset win32 >/dev/null

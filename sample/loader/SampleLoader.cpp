@@ -95,6 +95,10 @@ extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINS
     int iExitCode = std::atoi(GetEnvironmentText("QEL_SAMPLE_EXIT_CODE").c_str());
     bool bThrow = GetEnvironmentText("QEL_SAMPLE_THROW") == "1";
     strReport += bThrow ? "result: throws\n" : "result: " + std::to_string(iExitCode) + "\n";
+    // A system-wide clock, so another process can time the start-up.
+    LARGE_INTEGER liNow;
+    QueryPerformanceCounter(&liNow);
+    strReport += "returned-at-qpc: " + std::to_string(liNow.QuadPart) + "\n";
     WriteReport(strReport, CREATE_ALWAYS);
 
     if (bThrow)

@@ -1,0 +1,118 @@
+// Start-up cost of the launcher: the time from starting Valdrenne.exe to the
+// sample loader's DoWinMain returning, against a stub that only loads the
+// same loader and calls it. Both run from staged folders, interleaved, and
+// the medians are compared.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "SharedUtil.Windows.h"
+
+namespace
+{
+constexpr int RUNS = 30;
+constexpr int WARM_UP_RUNS = 3;
+constexpr DWORD PATH_UNITS = 32768;
+const wchar_t* const RUNTIME_DLLS[] = {L"libgcc_s_dw2-1.dll", L"libwinpthread-1.dll"};
+
+std::wstring BinDirectory()
+{
+    std::wstring wstrPath(PATH_UNITS, L'\0');
+    wstrPath.resize(GetModuleFileNameW(nullptr, wstrPath.data(), PATH_UNITS));
+    return wstrPath.substr(0, wstrPath.find_last_of(L'\\'));
+}
+
+// Copies a program and the sample loader into <folder>\ and <folder>\qel\.
+std::wstring Stage(const std::wstring& wstrFolder, const std::wstring& wstrProgram)
+{
+    std::wstring wstrBin = BinDirectory();
+    std::filesystem::create_directories(wstrFolder + L"\\qel");
+    CopyFileW((wstrBin + L"\\" + wstrProgram).c_str(), (wstrFolder + L"\\" + wstrProgram).c_str(), FALSE);
+    CopyFileW((wstrBin + L"\\loader.dll").c_str(), (wstrFolder + L"\\qel\\loader.dll").c_str(), FALSE);
+    for (const wchar_t* szDll : RUNTIME_DLLS)
+        CopyFileW((wstrBin + L"\\" + szDll).c_str(), (wstrFolder + L"\\" + szDll).c_str(), FALSE);
+    return wstrFolder + L"\\" + wstrProgram;
+}
+
+// Milliseconds from CreateProcessW to DoWinMain's return, as the loader
+// stamped it in its report; negative when the run failed.
+double TimeOneRun(const std::wstring& wstrProgram, const std::wstring& wstrReport)
+{
+    DeleteFileW(wstrReport.c_str());
+    std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\"";
+    STARTUPINFOW startupInfo = {};
+    startupInfo.cb = sizeof(startupInfo);
+    PROCESS_INFORMATION processInfo = {};
+    LARGE_INTEGER liStart, liFrequency;
+    QueryPerformanceFrequency(&liFrequency);
+    QueryPerformanceCounter(&liStart);
+    if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startupInfo, &processInfo))
+        return -1;
+    WaitForSingleObject(processInfo.hProcess, INFINITE);
+    DWORD dwExitCode = 1;
+    GetExitCodeProcess(processInfo.hProcess, &dwExitCode);
+    CloseHandle(processInfo.hThread);
+    CloseHandle(processInfo.hProcess);
+
+    std::ifstream report{std::filesystem::path(wstrReport)};
+    std::string strLine;
+    long long llReturned = 0;
+    while (std::getline(report, strLine))
+        if (strLine.rfind("returned-at-qpc: ", 0) == 0)
+            llReturned = std::stoll(strLine.substr(17));
+    if (dwExitCode != 0 || llReturned == 0)
+        return -1;
+    return static_cast<double>(llReturned - liStart.QuadPart) * 1000.0 / static_cast<double>(liFrequency.QuadPart);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    std::size_t uiMiddle = values.size() / 2;
+    return values.size() % 2 ? values[uiMiddle] : (values[uiMiddle - 1] + values[uiMiddle]) / 2;
+}
+} // namespace
+
+int main()
+{
+    wchar_t wszTemp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, wszTemp);
+    std::wstring wstrRoot = std::wstring(wszTemp) + L"launch-bench-" + std::to_wstring(GetCurrentProcessId());
+    std::wstring wstrLauncher = Stage(wstrRoot + L"\\launcher", L"Valdrenne.exe");
+    std::wstring wstrStub = Stage(wstrRoot + L"\\stub", L"launch_stub.exe");
+    std::wstring wstrReport = wstrRoot + L"\\report.txt";
+    SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", wstrReport.c_str());
+
+    std::vector<double> launcherTimes, stubTimes;
+    for (int i = 0; i < WARM_UP_RUNS + RUNS; ++i)
+    {
+        double dLauncher = TimeOneRun(wstrLauncher, wstrReport);
+        double dStub = TimeOneRun(wstrStub, wstrReport);
+        if (dLauncher < 0 || dStub < 0)
+        {
+            std::printf("run %d failed (launcher %.1f, stub %.1f)\n", i, dLauncher, dStub);
+            return 1;
+        }
+        if (i >= WARM_UP_RUNS)
+        {
+            launcherTimes.push_back(dLauncher);
+            stubTimes.push_back(dStub);
+        }
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(wstrRoot, ec);
+
+    double dLauncher = Median(launcherTimes);
+    double dStub = Median(stubTimes);
+    std::printf("start to DoWinMain's return, median of %d interleaved runs each (after %d warm-up runs):\n", RUNS,
+                WARM_UP_RUNS);
+    std::printf("  Valdrenne.exe     %8.2f ms\n", dLauncher);
+    std::printf("  bare stub         %8.2f ms\n", dStub);
+    std::printf("  ratio             %8.2f  (target: at most 1.25)\n", dLauncher / dStub);
+    return 0;
+}
