@@ -20,15 +20,21 @@ done
 cp build/win32/bin/loader.dll "$stage/qel/"
 
 report="$(mktemp /tmp/valdrenne-run.XXXXXX)"
-trap 'rm -f "$report"' EXIT
+log="$(mktemp /tmp/valdrenne-log.XXXXXX)"
+trap 'rm -f "$report" "$log"' EXIT
 echo "Starting $stage/Valdrenne.exe $*"
 set +e
 # Wine's drive Z: is the root of the Linux file system.
 QEL_SAMPLE_REPORT="Z:${report//\//\\}" \
-    tools/with-wine.sh wine "$stage/Valdrenne.exe" "$@"
+    tools/with-wine.sh bash -c '
+        wine "$1" "${@:3}"
+        code=$?
+        cp "$WINEPREFIX/drive_c/ProgramData/Qel Vendaro All/1.7/report.log" "$2" 2>/dev/null
+        exit $code' _ "$stage/Valdrenne.exe" "$log" "$@"
 code=$?
 set -e
 echo "--- what the sample client received ---"
 cat "$report"
+echo "--- report.log ---"
+cat "$log"
 echo "--- launcher exit code: $code ---"
-exit 0
