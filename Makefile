@@ -17,4 +17,4 @@ bench: setup
 	tools/bench.sh
 
 format:
-	find Shared launch tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find Shared launch tests bench sample -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -20,7 +20,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmd
     if (!hLoader)
         return 2;
     using PFN_DoWinMain = int(__cdecl*)(HINSTANCE, HINSTANCE, char*, int);
-    auto pfnDoWinMain =
-        reinterpret_cast<PFN_DoWinMain>(reinterpret_cast<void*>(GetProcAddress(hLoader, "DoWinMain")));
+    auto pfnDoWinMain = reinterpret_cast<PFN_DoWinMain>(reinterpret_cast<void*>(GetProcAddress(hLoader, "DoWinMain")));
     return pfnDoWinMain ? pfnDoWinMain(hInstance, hPrevInstance, g_szCommandLine, nCmdShow) : 3;
 }

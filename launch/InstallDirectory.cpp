@@ -51,7 +51,8 @@ SLaunchResult<SString> FindInstallDirectory(const SString& strLaunchPath)
     if (IsExistingDirectory(strAbove))
         return SLaunchResult<SString>::Success(strAbove);
 
-    WriteReportLog(REPORT_QEL_NOT_FOUND, FormatBraces("Launcher Main: Qel directory not found from: '{}'", strLaunchPath));
+    WriteReportLog(REPORT_QEL_NOT_FOUND,
+                   FormatBraces("Launcher Main: Qel directory not found from: '{}'", strLaunchPath));
     return SLaunchResult<SString>::Failure(EXIT_NO_INSTALL_DIRECTORY);
 }
 } // namespace Launch

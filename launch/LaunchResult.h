@@ -6,8 +6,7 @@
 // Value-or-error record of the launch steps: holds either a value or an
 // integer error code, and bHasValue says which. The value is destroyed only
 // when one is held.
-template <typename T>
-struct SLaunchResult
+template <typename T> struct SLaunchResult
 {
     bool bHasValue;
     union

@@ -54,12 +54,12 @@ void SetAbortBehavior()
 }
 
 // Loads the loader and hands over to it; returns the exit code.
-int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strInstallDirectory,
-                               HINSTANCE hInstance, HINSTANCE hPrevInstance, const char* szCmdLine, int nCmdShow)
+int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strInstallDirectory, HINSTANCE hInstance,
+                               HINSTANCE hPrevInstance, const char* szCmdLine, int nCmdShow)
 {
     SString strLoaderPath = CombinePath(strInstallDirectory, LOADER_FILE_NAME);
-    WriteReportLog(REPORT_LAUNCH_PATHS,
-                   SString("Launcher Main: Launch: '%s', Qel: '%s'", strLaunchPath.c_str(), strInstallDirectory.c_str()));
+    WriteReportLog(REPORT_LAUNCH_PATHS, SString("Launcher Main: Launch: '%s', Qel: '%s'", strLaunchPath.c_str(),
+                                                strInstallDirectory.c_str()));
 
     SLaunchResult<HMODULE> loadResult = LoadLoaderModule(strLoaderPath, LOADER_FILE_NAME, strInstallDirectory);
     if (!loadResult.bHasValue)

@@ -15,8 +15,8 @@ bool IsAddressInModule(uintptr_t uiAddress, uintptr_t uiBase, uintptr_t uiSize)
     return uiAddress >= uiBase && uiAddress - uiBase < uiSize;
 }
 
-SLaunchResult<int> CallLoaderEntry(HMODULE hLoader, HINSTANCE hInstance, HINSTANCE hPrevInstance,
-                                   const char* szCmdLine, int nCmdShow)
+SLaunchResult<int> CallLoaderEntry(HMODULE hLoader, HINSTANCE hInstance, HINSTANCE hPrevInstance, const char* szCmdLine,
+                                   int nCmdShow)
 {
     if (!hLoader)
         return SLaunchResult<int>::Failure(EXIT_HANDOFF_FAILED);

@@ -21,6 +21,6 @@ bool IsAddressInModule(uintptr_t uiAddress, uintptr_t uiBase, uintptr_t uiSize);
 // Calls the loader's DoWinMain with a bounded copy of the command line and
 // waits for it. Fails with EXIT_HANDOFF_FAILED when there is no entry point,
 // it lies outside the module, or an exception escapes it.
-SLaunchResult<int> CallLoaderEntry(HMODULE hLoader, HINSTANCE hInstance, HINSTANCE hPrevInstance,
-                                   const char* szCmdLine, int nCmdShow);
+SLaunchResult<int> CallLoaderEntry(HMODULE hLoader, HINSTANCE hInstance, HINSTANCE hPrevInstance, const char* szCmdLine,
+                                   int nCmdShow);
 } // namespace Launch

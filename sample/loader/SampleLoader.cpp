@@ -48,7 +48,8 @@ std::string ReadDllDirectory()
     DWORD dwLength = GetDllDirectoryW(DLL_DIRECTORY_MAX, wszDirectory);
     if (dwLength == 0 || dwLength >= DLL_DIRECTORY_MAX)
         return std::string();
-    int iBytes = WideCharToMultiByte(CP_UTF8, 0, wszDirectory, static_cast<int>(dwLength), nullptr, 0, nullptr, nullptr);
+    int iBytes =
+        WideCharToMultiByte(CP_UTF8, 0, wszDirectory, static_cast<int>(dwLength), nullptr, 0, nullptr, nullptr);
     std::string strDirectory(static_cast<std::size_t>(iBytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wszDirectory, static_cast<int>(dwLength), strDirectory.data(), iBytes, nullptr,
                         nullptr);

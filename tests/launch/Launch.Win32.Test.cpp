@@ -85,16 +85,19 @@ protected:
     SLaunch Launch(const std::wstring& wstrLauncher, const std::wstring& wstrArguments = L"", int iAnswer = IDNO)
     {
         SLaunch launch;
-        launch.child = RunChild(wstrLauncher, wstrArguments, LAUNCH_TIMEOUT_MS, [&](DWORD dwProcessId) {
-            SMessageBox box = WaitForMessageBox(dwProcessId, 0);
-            if (!box.hWnd)
-                return;
-            launch.boxes.push_back(box);
-            PressMessageBoxButton(box, iAnswer);
-            // Wait for it to go before looking for the next one.
-            for (DWORD dwWaited = 0; IsWindow(box.hWnd) && dwWaited < MESSAGE_BOX_TIMEOUT_MS; dwWaited += 10)
-                Sleep(10);
-        });
+        launch.child = RunChild(wstrLauncher, wstrArguments, LAUNCH_TIMEOUT_MS,
+                                [&](DWORD dwProcessId)
+                                {
+                                    SMessageBox box = WaitForMessageBox(dwProcessId, 0);
+                                    if (!box.hWnd)
+                                        return;
+                                    launch.boxes.push_back(box);
+                                    PressMessageBoxButton(box, iAnswer);
+                                    // Wait for it to go before looking for the next one.
+                                    for (DWORD dwWaited = 0; IsWindow(box.hWnd) && dwWaited < MESSAGE_BOX_TIMEOUT_MS;
+                                         dwWaited += 10)
+                                        Sleep(10);
+                                });
         EXPECT_TRUE(launch.child.bStarted);
         EXPECT_TRUE(launch.child.bFinished);
 
@@ -156,8 +159,7 @@ TEST_F(LaunchTest, QelOneLevelUpKeepsTheParentStepInTheInstallDirectory)
 
     EXPECT_EQ(0u, launch.child.dwExitCode);
     EXPECT_EQ("", launch.loaderReport["command-line"]);
-    EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"Games\\App"), Temp(L"Games\\App\\..\\qel"))}),
-              launch.logLines);
+    EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"Games\\App"), Temp(L"Games\\App\\..\\qel"))}), launch.logLines);
 }
 
 TEST_F(LaunchTest, DiscoveryFailuresExitWithOneAndNameTheLaunchPath)
@@ -232,16 +234,17 @@ TEST_F(LaunchTest, LoaderThatCannotBeLoadedIsReportedWithTheSystemErrorAndOffers
         uint32_t uiError;
     };
     const SCase cases[] = {
-        {"no loader.dll", L"Missing", [](const std::wstring& wstrQel) { CreateFolders(wstrQel); },
-         ERROR_MOD_NOT_FOUND},
+        {"no loader.dll", L"Missing", [](const std::wstring& wstrQel) { CreateFolders(wstrQel); }, ERROR_MOD_NOT_FOUND},
         {"text file named loader.dll", L"Text",
-         [](const std::wstring& wstrQel) {
+         [](const std::wstring& wstrQel)
+         {
              CreateFolders(wstrQel);
              WriteBytesToFile(wstrQel + L"\\loader.dll", "this is not a module\r\n");
          },
          ERROR_BAD_EXE_FORMAT},
         {"loader of the other architecture", L"Other",
-         [&](const std::wstring& wstrQel) {
+         [&](const std::wstring& wstrQel)
+         {
              CreateFolders(wstrQel);
              CopyFileTo(wstrOtherArchitecture + L"\\version.dll", wstrQel + L"\\loader.dll");
          },
@@ -285,17 +288,20 @@ TEST_F(LaunchTest, HandOffFailuresExitWithThree)
     wstrSystem.resize(GetSystemDirectoryW(wstrSystem.data(), MAX_PATH));
     const SCase cases[] = {
         {"system module without DoWinMain",
-         [&](const std::wstring& wstrQel) {
+         [&](const std::wstring& wstrQel)
+         {
              CreateFolders(wstrQel);
              CopyFileTo(wstrSystem + L"\\version.dll", wstrQel + L"\\loader.dll");
          },
          {5713, "Launcher Main: DoWinMain function not found"},
          false},
         // The export is forwarded, so its address lies in another module.
-        {"entry outside the module", [&](const std::wstring& wstrQel) { StageLoader(wstrQel, L"fixtures\\forwarded_entry.dll"); },
+        {"entry outside the module",
+         [&](const std::wstring& wstrQel) { StageLoader(wstrQel, L"fixtures\\forwarded_entry.dll"); },
          {5713, "Launcher Main: Function pointer outside module bounds"},
          false},
-        {"DoWinMain throws", [&](const std::wstring& wstrQel) { StageLoader(wstrQel); },
+        {"DoWinMain throws",
+         [&](const std::wstring& wstrQel) { StageLoader(wstrQel); },
          {5722, "Launcher Main: Exception in DoWinMain"},
          true},
     };

@@ -22,7 +22,6 @@ constexpr std::size_t LONG_TEXT_LENGTH = 100 * 1024;
 using TestSupport::CAssertRecorder;
 using TestSupport::CFormatPassOverride;
 
-
 int FailMeasuring(char*, std::size_t, const char*, va_list)
 {
     return FAILURE;
