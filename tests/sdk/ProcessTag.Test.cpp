@@ -15,8 +15,8 @@ TEST(GameExecutable, IsRecognisedByItsFileName)
         bool bGame;
     };
     const SCase cases[] = {
-        {"C:\\Games\\GTA San Andreas\\gta_sa.exe", true},
-        {"C:\\Games\\GTA San Andreas\\GTA_SA.EXE", true},
+        {"C:\\Games\\Outside Game\\gta_sa.exe", true},
+        {"C:\\Games\\Outside Game\\GTA_SA.EXE", true},
         {"C:\\Games\\my_gta_sa.exe", true},
         {"gta_sa.exe", true},
         {"C:/Games/Gta_Sa.Exe", true},
