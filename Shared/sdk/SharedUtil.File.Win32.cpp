@@ -132,7 +132,7 @@ int ErrnoFromWin32Error(DWORD uiError)
 FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery)
 {
     const FinalPathQuery pPrevious = g_pFinalPathQuery;
-    g_pFinalPathQuery = pQuery;
+    g_pFinalPathQuery = pQuery ? pQuery : &GetFinalPathNameByHandleW;
     return pPrevious;
 }
 

@@ -11,7 +11,7 @@ int ErrnoFromWin32Error(DWORD uiError);
 
 // The final-path query of OpenFileChecked, replaceable because Wine cannot
 // open a file on a network share. Returns the query that was installed before;
-// the default is GetFinalPathNameByHandleW.
+// null restores the default, GetFinalPathNameByHandleW.
 using FinalPathQuery = DWORD(WINAPI*)(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags);
 FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery);
 } // namespace SharedUtil

@@ -16,7 +16,7 @@ TEST(ExecutablePath, IsThisTestsOwnFileEveryTime)
 {
     const SString strPath = GetExecutablePath();
     EXPECT_TRUE(strPath.EndsWithNoCase("\\sdk_Module_Win32_test.exe")) << strPath;
-    EXPECT_EQ(WideToUtf8((ProbeRunner::GetOwnFolder() / L"sdk_Module_Win32_test.exe").wstring()), strPath);
+    EXPECT_EQ(WideToUtf8(TestSupport::GetBinDirectory() + L"\\sdk_Module_Win32_test.exe"), strPath);
     EXPECT_EQ(strPath, GetExecutablePath());
     EXPECT_EQ(strPath, ReadExecutablePath());
 }

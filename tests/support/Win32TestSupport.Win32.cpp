@@ -3,10 +3,11 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <shlobj.h>
 #include <sstream>
 
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.Path.h"
+#include "SharedUtil.ReportLog.h"
 
 namespace TestSupport
 {
@@ -47,12 +48,6 @@ BOOL CALLBACK FindMessageBoxOfProcess(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
-std::wstring GetCommonAppDataPath()
-{
-    wchar_t wszPath[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, wszPath);
-    return wszPath;
-}
 } // namespace
 
 std::wstring GetBinDirectory()
@@ -177,8 +172,8 @@ void PressMessageBoxButton(const SMessageBox& box, int iButtonId)
 std::vector<SString> ReadReportLogLinesOf(DWORD dwProcessId)
 {
     static const std::regex header(R"(^\d+: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \[[^\]]*\] \[([0-9-]+)\] - )");
-    std::wstring wstrLog = GetCommonAppDataPath() + L"\\Qel Vendaro All\\1.7\\report.log";
-    std::istringstream content(ReadBytesFromFile(wstrLog));
+    const SString strLog = SharedUtil::CombinePath(SharedUtil::GetVersionDataFolder(), "report.log");
+    std::istringstream content(ReadBytesFromFile(SharedUtil::Utf8ToWide(strLog)));
 
     char szTag[32];
     snprintf(szTag, sizeof(szTag), "%05lu", static_cast<unsigned long>(dwProcessId));

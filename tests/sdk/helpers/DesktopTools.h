@@ -5,6 +5,7 @@
 // https handler, helper programs beside the tests, and screenshots.
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Windows.h"
+#include "support/Win32TestSupport.Win32.h"
 
 #include <cstdint>
 #include <cstring>
@@ -18,7 +19,7 @@
 namespace DesktopTools
 {
 constexpr DWORD POLL_INTERVAL_MS = 20;
-constexpr DWORD OWN_PATH_MAX_UNITS = 32768;
+constexpr DWORD ENVIRONMENT_VALUE_MAX_UNITS = 32768;
 constexpr DWORD REGISTRY_TEXT_MAX_BYTES = 65536;
 constexpr DWORD SCREENSHOT_TIMEOUT_MS = 20000;
 constexpr DWORD SCREENSHOT_SETTLE_MS = 300;
@@ -30,24 +31,17 @@ constexpr const wchar_t* HTTPS_COMMAND_KEY = L"Software\\Classes\\https\\shell\\
 constexpr const wchar_t* SCREEN_GRABBER_VARIABLE = L"VALDRENNE_SCREEN_GRABBER";
 constexpr const wchar_t* DEFAULT_SCREEN_GRABBER = L"Z:\\usr\\bin\\import";
 
-inline std::filesystem::path GetOwnFolder()
-{
-    std::vector<wchar_t> buffer(OWN_PATH_MAX_UNITS);
-    const DWORD dwLength = GetModuleFileNameW(nullptr, buffer.data(), OWN_PATH_MAX_UNITS);
-    return std::filesystem::path(std::wstring(buffer.data(), dwLength)).parent_path();
-}
-
 // A helper program built beside the tests.
 inline std::wstring GetHelperPath(const wchar_t* szFileName)
 {
-    return (GetOwnFolder() / szFileName).wstring();
+    return TestSupport::GetBinDirectory() + L"\\" + szFileName;
 }
 
 inline std::optional<std::wstring> GetEnvironmentText(const wchar_t* szName)
 {
-    std::vector<wchar_t> buffer(OWN_PATH_MAX_UNITS);
-    const DWORD dwLength = GetEnvironmentVariableW(szName, buffer.data(), OWN_PATH_MAX_UNITS);
-    if (dwLength == 0 || dwLength >= OWN_PATH_MAX_UNITS)
+    std::vector<wchar_t> buffer(ENVIRONMENT_VALUE_MAX_UNITS);
+    const DWORD dwLength = GetEnvironmentVariableW(szName, buffer.data(), ENVIRONMENT_VALUE_MAX_UNITS);
+    if (dwLength == 0 || dwLength >= ENVIRONMENT_VALUE_MAX_UNITS)
         return std::nullopt;
     return std::wstring(buffer.data(), dwLength);
 }
@@ -253,7 +247,8 @@ inline bool CaptureScreen(const wchar_t* szFileName)
     if (!display || !pfnGetUnixFileName || GetFileAttributesW(wstrGrabber.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false;
 
-    const std::filesystem::path folder = GetOwnFolder().parent_path() / L"artifacts";
+    const std::filesystem::path folder =
+        std::filesystem::path(TestSupport::GetBinDirectory()).parent_path() / L"artifacts";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     const std::wstring wstrTarget = (folder / szFileName).wstring();

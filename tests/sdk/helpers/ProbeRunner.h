@@ -4,6 +4,7 @@
 // folders, runs it with its output on a pipe and reads back its "key=value"
 // lines.
 #include "SharedUtil.Windows.h"
+#include "support/Win32TestSupport.Win32.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -16,7 +17,6 @@ namespace ProbeRunner
 constexpr const wchar_t* PROBE_FILE_NAME = L"process_tag_probe.exe";
 constexpr DWORD PROBE_TIMEOUT_MS = 60000;
 constexpr DWORD PIPE_CHUNK_BYTES = 4096;
-constexpr DWORD OWN_PATH_MAX_UNITS = 32768;
 
 struct SProbeResult
 {
@@ -26,16 +26,9 @@ struct SProbeResult
     std::map<std::string, std::string> values;
 };
 
-inline std::filesystem::path GetOwnFolder()
-{
-    std::vector<wchar_t> buffer(OWN_PATH_MAX_UNITS);
-    const DWORD uiLength = GetModuleFileNameW(nullptr, buffer.data(), OWN_PATH_MAX_UNITS);
-    return std::filesystem::path(std::wstring(buffer.data(), uiLength)).parent_path();
-}
-
 inline std::filesystem::path GetProbePath()
 {
-    return GetOwnFolder() / PROBE_FILE_NAME;
+    return std::filesystem::path(TestSupport::GetBinDirectory()) / PROBE_FILE_NAME;
 }
 
 // A fresh folder under the temporary folder, unique to this process.
