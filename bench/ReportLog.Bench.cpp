@@ -5,7 +5,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.h"
 #include "SharedUtil.Path.h"
-#include "SharedUtil.ProcessTag.h"
+#include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.ReportFilter.h"
 #include "SharedUtil.ReportLog.h"
 #include "SharedUtil.Windows.h"

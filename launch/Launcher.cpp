@@ -11,7 +11,7 @@
 #include "SharedUtil.Path.h"
 #include "SharedUtil.ReportLog.h"
 #include "SharedUtil.SystemError.h"
-#include "SharedUtil.TroubleHelp.h"
+#include "SharedUtil.TroubleHelp.Win32.h"
 
 using namespace SharedUtil;
 

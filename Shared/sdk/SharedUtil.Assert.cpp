@@ -1,4 +1,5 @@
 #include "SharedUtil.Assert.h"
+#include "SharedUtil.Assert.Seam.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,10 +1,12 @@
 #include "SharedUtil.Clipboard.h"
+#include "SharedUtil.Clipboard.Seam.h"
 
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.Windows.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 
 namespace SharedUtil
 {
@@ -33,60 +35,45 @@ private:
 // Serialises whole open-empty-set-close sequences within the process.
 constinit CClipboardLock g_ClipboardLock;
 
-void* RealAlloc(unsigned int uiFlags, std::size_t uiBytes)
+HGLOBAL RealAlloc(unsigned int uiFlags, std::size_t uiBytes)
 {
     return GlobalAlloc(uiFlags, uiBytes);
 }
 
-void* RealSetData(unsigned int uiFormat, void* hMemory)
+HANDLE RealSetData(unsigned int uiFormat, HANDLE hMemory)
 {
     return SetClipboardData(uiFormat, hMemory);
 }
 
-void* RealFree(void* hMemory)
+HGLOBAL RealFree(HGLOBAL hMemory)
 {
     return GlobalFree(hMemory);
 }
 
 constinit SClipboardMemoryCalls g_MemoryCalls = {RealAlloc, RealSetData, RealFree};
 
-// Closes the clipboard on every way out of the scope that opened it.
-class CClipboardOpenScope
+// A block from the seam's allocation goes back through the seam's free.
+struct SClipboardBlockTraits : SGlobalMemoryTraits
 {
-public:
-    CClipboardOpenScope() : m_bOpen(OpenClipboard(nullptr) != 0) {}
-    ~CClipboardOpenScope()
-    {
-        if (m_bOpen)
-            CloseClipboard();
-    }
-    CClipboardOpenScope(const CClipboardOpenScope&) = delete;
-    CClipboardOpenScope& operator=(const CClipboardOpenScope&) = delete;
-
-    bool IsOpen() const { return m_bOpen; }
-
-private:
-    bool m_bOpen;
+    static void Close(Handle hMemory) { g_MemoryCalls.pfnFree(hMemory); }
 };
+using CScopedClipboardBlock = CScopedHandle<SClipboardBlockTraits>;
 
-// Hands a filled block to the open clipboard; frees it when it was not taken.
-void PlaceBlock(HGLOBAL hMemory, const WString& wstrText, std::size_t uiUnits)
+// Fills the block and hands it to the open clipboard; a block not taken is
+// freed when the scope ends.
+void PlaceBlock(CScopedClipboardBlock block, const WString& wstrText, std::size_t uiUnits)
 {
-    void* pData = GlobalLock(hMemory);
+    void* pData = GlobalLock(block.Get());
     if (!pData)
-    {
-        g_MemoryCalls.pfnFree(hMemory);
         return;
-    }
     std::memcpy(pData, wstrText.c_str(), uiUnits * sizeof(WString::value_type));
 
     // GlobalUnlock returns zero both on failure and when the lock count
     // reaches zero; only the last error tells them apart.
     SetLastError(0);
-    const bool bUnlocked = GlobalUnlock(hMemory) != 0 || GetLastError() == 0;
-    if (bUnlocked && g_MemoryCalls.pfnSetData(CF_UNICODETEXT, hMemory))
-        return;
-    g_MemoryCalls.pfnFree(hMemory);
+    const bool bUnlocked = GlobalUnlock(block.Get()) != 0 || GetLastError() == 0;
+    if (bUnlocked && g_MemoryCalls.pfnSetData(CF_UNICODETEXT, block.Get()))
+        static_cast<void>(block.Take()); // the clipboard owns the block from now on
 }
 
 void CopyTextWhileLocked(const SString& strText)
@@ -94,14 +81,15 @@ void CopyTextWhileLocked(const SString& strText)
     const WString wstrText = Utf8ToWide(strText);
     const std::size_t uiLength = wstrText.length();
 
-    CClipboardOpenScope clipboard;
-    if (!clipboard.IsOpen() || !EmptyClipboard())
+    const CScopedOpenClipboard clipboard(OpenClipboard(nullptr) != FALSE);
+    if (!clipboard || !EmptyClipboard())
         return;
     if (uiLength > MAX_CONVERTED_UNITS || uiLength + 1 > MAX_CLIPBOARD_TEXT_UNITS)
         return;
     const std::size_t uiUnits = uiLength + 1;
-    if (HGLOBAL hMemory = g_MemoryCalls.pfnAlloc(GMEM_MOVEABLE, uiUnits * sizeof(WString::value_type)))
-        PlaceBlock(hMemory, wstrText, uiUnits);
+    CScopedClipboardBlock block(g_MemoryCalls.pfnAlloc(GMEM_MOVEABLE, uiUnits * sizeof(WString::value_type)));
+    if (block)
+        PlaceBlock(std::move(block), wstrText, uiUnits);
 }
 } // namespace
 
@@ -121,7 +109,7 @@ void CopyTextToClipboard(const SString& strText)
     }
 }
 
-SClipboardMemoryCalls SetClipboardMemoryCalls(const SClipboardMemoryCalls& calls)
+SClipboardMemoryCalls SetClipboardMemoryCalls(SClipboardMemoryCalls calls)
 {
     const SClipboardMemoryCalls previous = g_MemoryCalls;
     g_MemoryCalls.pfnAlloc = calls.pfnAlloc ? calls.pfnAlloc : RealAlloc;

@@ -1,6 +1,6 @@
 #include "SharedUtil.FaultTrap.h"
 
-#include "SharedUtil.Windows.h"
+#include "SharedUtil.LastError.Win32.h"
 
 // mingw's GCC has no __try: a vectored handler sees the access violation
 // first, and when this thread has armed a trap it resumes the thread in a
@@ -33,17 +33,14 @@ DWORD g_dwTrapSlot = TLS_OUT_OF_INDEXES;
 // matters, and TlsGetValue resets it.
 void* GetThreadTrap()
 {
-    DWORD dwLastError = GetLastError();
-    void* pTrap = TlsGetValue(g_dwTrapSlot);
-    SetLastError(dwLastError);
-    return pTrap;
+    const SharedUtil::CLastErrorKeeper keepLastError;
+    return TlsGetValue(g_dwTrapSlot);
 }
 
 void SetThreadTrap(void* pTrap)
 {
-    DWORD dwLastError = GetLastError();
+    const SharedUtil::CLastErrorKeeper keepLastError;
     TlsSetValue(g_dwTrapSlot, pTrap);
-    SetLastError(dwLastError);
 }
 
 // Runs in place of the faulting instruction, on the faulting thread's stack.
@@ -77,11 +74,9 @@ bool InstallExceptionHandler()
 {
     static const bool bInstalled = []
     {
-        DWORD dwLastError = GetLastError();
+        const SharedUtil::CLastErrorKeeper keepLastError;
         g_dwTrapSlot = TlsAlloc();
-        bool bOk = g_dwTrapSlot != TLS_OUT_OF_INDEXES && AddVectoredExceptionHandler(CALL_FIRST, OnException);
-        SetLastError(dwLastError);
-        return bOk;
+        return g_dwTrapSlot != TLS_OUT_OF_INDEXES && AddVectoredExceptionHandler(CALL_FIRST, OnException);
     }();
     return bInstalled;
 }

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 
+#include "SharedUtil.Windows.h"
+
 // The two system calls behind the executable path, replaceable so that tests
 // can play paths that a test run cannot produce (longer than the system lets a
-// program be started from). Shipping code never replaces them. Windows only.
+// program be started from). Shipping code never replaces them.
 namespace SharedUtil
 {
 // GetModuleFileNameW for the executable itself: characters written; the size

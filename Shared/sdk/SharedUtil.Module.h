@@ -3,8 +3,9 @@
 #include <cstdint>
 
 #include "SString.h"
+#include "SharedUtil.Windows.h"
 
-// The running executable's own file. Windows only.
+// The running executable's own file.
 namespace SharedUtil
 {
 // The wide buffer for the module file name starts at this many characters and

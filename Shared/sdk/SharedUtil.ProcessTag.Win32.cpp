@@ -1,7 +1,7 @@
-#include "SharedUtil.ProcessTag.h"
+#include "SharedUtil.ProcessTag.Win32.h"
 
 #include "SharedUtil.Module.h"
-#include "SharedUtil.Windows.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 
 #include <tlhelp32.h>
 
@@ -20,8 +20,9 @@ constexpr const char* GAME_PROCESS_TAG_FORMAT = "%05d-%05d";
 constexpr std::size_t PROCESS_ENTRY_SIZE_32 = 556;
 static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32W) == PROCESS_ENTRY_SIZE_32);
 
-// Filled by the first call and never changed; the system calls these from one
-// thread, so only the tag's construction is guarded.
+// Filled by the first call and never changed, without a lock: the launcher
+// calls these from its one thread. The tag's function-local static makes only
+// its construction thread-safe, not its filling.
 int g_iGameRole = ROLE_UNDECIDED;
 SProcessTagCounters g_Counters;
 
@@ -36,10 +37,10 @@ DWORD FindParentProcessId(DWORD uiProcessId)
 {
     ++g_Counters.uiSnapshots;
     DWORD uiParentId = 0;
-    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const CScopedKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
-    if (hSnapshot != INVALID_HANDLE_VALUE && Process32FirstW(hSnapshot, &entry))
+    if (snapshot && Process32FirstW(snapshot.Get(), &entry))
     {
         do
         {
@@ -48,10 +49,8 @@ DWORD FindParentProcessId(DWORD uiProcessId)
                 uiParentId = entry.th32ParentProcessID;
                 break;
             }
-        } while (Process32NextW(hSnapshot, &entry));
+        } while (Process32NextW(snapshot.Get(), &entry));
     }
-    // Closing the invalid handle of a failed snapshot is harmless.
-    CloseHandle(hSnapshot);
     return uiParentId;
 }
 } // namespace
@@ -80,7 +79,7 @@ SString GetProcessLogTag()
     return strTag;
 }
 
-SProcessTagCounters GetProcessTagCounters()
+SProcessTagCounters GetProcessTagCountersForTesting()
 {
     return g_Counters;
 }

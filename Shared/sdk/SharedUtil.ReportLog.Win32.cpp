@@ -2,7 +2,7 @@
 
 #include "SharedUtil.File.h"
 #include "SharedUtil.Path.h"
-#include "SharedUtil.ProcessTag.h"
+#include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportFilter.h"
 #include "SharedUtil.Version.h"

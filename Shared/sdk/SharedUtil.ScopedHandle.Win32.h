@@ -100,9 +100,19 @@ struct SGlobalMemoryTraits
     static void Close(Handle hMemory) { GlobalFree(hMemory); }
 };
 
+// The clipboard, open to this thread: OpenClipboard's success is the handle.
+struct SOpenClipboardTraits
+{
+    using Handle = bool;
+    static Handle Invalid() { return false; }
+    static bool IsValid(Handle bOpen) { return bOpen; }
+    static void Close(Handle) { CloseClipboard(); }
+};
+
 using CScopedKernelHandle = CScopedHandle<SKernelHandleTraits>;
 using CScopedRegistryKey = CScopedHandle<SRegistryKeyTraits>;
 using CScopedModule = CScopedHandle<SModuleTraits>;
 using CScopedLocalMemory = CScopedHandle<SLocalMemoryTraits>;
 using CScopedGlobalMemory = CScopedHandle<SGlobalMemoryTraits>;
+using CScopedOpenClipboard = CScopedHandle<SOpenClipboardTraits>;
 } // namespace SharedUtil

@@ -1,9 +1,9 @@
-#include "SharedUtil.Shell.h"
+#include "SharedUtil.Shell.Win32.h"
 
 #include <cstdint>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.Windows.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 
 #include <shellapi.h>
 
@@ -34,11 +34,9 @@ bool LaunchAndWait(const SString& strVerb, const SString& strFile, const SString
     const bool bResult = ShellExecuteExW(&info) != FALSE;
 
     // No handle when the request went to a process that was already running.
-    if (info.hProcess)
-    {
-        WaitForSingleObject(info.hProcess, INFINITE);
-        CloseHandle(info.hProcess);
-    }
+    const CScopedKernelHandle process(info.hProcess);
+    if (process)
+        WaitForSingleObject(process.Get(), INFINITE);
     return bResult;
 }
 } // namespace

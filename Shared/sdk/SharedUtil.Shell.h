@@ -2,6 +2,8 @@
 
 #include "SString.h"
 
+// Opening files, programs and addresses through the shell: the routing rule
+// here, the shell call itself in SharedUtil.Shell.Win32.h.
 namespace SharedUtil
 {
 // The program and the parameters that open an address through the system's
@@ -13,12 +15,4 @@ constexpr const char* URL_HANDLER_PARAMETERS = "url.dll,FileProtocolHandler ";
 // is rerouted through the URL handler: file and parameters are rewritten and
 // true is returned. Anything else is left as it is.
 bool RouteThroughUrlHandler(const SString& strVerb, SString& strFile, SString& strParameters);
-
-#ifdef _WIN32
-// Asks the shell to perform a verb on a file, program or address. With bWait
-// the call returns when the process the shell started has ended. True when
-// the shell accepted the request.
-bool ShellLaunch(bool bWait, const SString& strVerb, const SString& strFile, const SString& strParameters,
-                 const SString& strDirectory, int iShowCommand);
-#endif
 } // namespace SharedUtil

@@ -1,7 +1,7 @@
 #include "SharedUtil.SystemError.h"
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.Windows.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 
 namespace SharedUtil
 {
@@ -20,11 +20,9 @@ SString DescribeSystemError(uint32_t uiErrorCode, bool bStripLineBreaks, bool bW
     // buffer argument; the count it returns is not needed.
     FormatMessageW(MESSAGE_FLAGS, nullptr, uiErrorCode, USER_DEFAULT_LANGUAGE, reinterpret_cast<LPWSTR>(&pMessage), 0,
                    nullptr);
-    if (pMessage)
-    {
+    const CScopedLocalMemory message(pMessage);
+    if (message)
         strText = WideToUtf8(pMessage);
-        LocalFree(pMessage);
-    }
 
     if (bStripLineBreaks)
         strText = strText.ReplaceAll("\n", "").ReplaceAll("\r", "");

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "SString.h"
+#include "SharedUtil.Windows.h"
 
 namespace SharedUtil
 {

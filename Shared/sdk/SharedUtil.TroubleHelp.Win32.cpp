@@ -1,10 +1,10 @@
-#include "SharedUtil.TroubleHelp.h"
+#include "SharedUtil.TroubleHelp.Win32.h"
 
 #include "SharedUtil.Clipboard.h"
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.h"
-#include "SharedUtil.Shell.h"
+#include "SharedUtil.Shell.Win32.h"
 
 namespace SharedUtil
 {

@@ -2,13 +2,10 @@
 
 #include "SString.h"
 
-#ifdef _WIN32
-#include "SharedUtil.Windows.h"
-#endif
-
 // On-line help for a problem the user can act on. The request is stored as
 // the pending trouble record in the settings store, then read back, consumed
 // and acted on: message boxes, the help URL on the clipboard and in the browser.
+// The flow itself is in SharedUtil.TroubleHelp.Win32.h.
 namespace SharedUtil
 {
 // Trouble flags: what happens around the record and how it is shown.
@@ -52,16 +49,4 @@ SString BuildTroubleUrl(const SString& strTemplate, const SString& strVersionExt
 // The message-box type ShowMessageBoxUtf8 passes on: a warning icon when none
 // is given, system-modal whenever topmost.
 unsigned int GetEffectiveMessageBoxType(unsigned int uiType);
-
-#ifdef _WIN32
-// Logs the trouble, stores the record and processes it at once. Does not
-// return when a flag terminates the process.
-void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMessage, const SString& strErrorCode);
-
-// True when the help counts as handled: the URL was opened, or the message
-// alone was to be shown.
-bool ProcessPendingTroubleHelp();
-
-int ShowMessageBoxUtf8(HWND hOwner, const SString& strText, const SString& strCaption, unsigned int uiType);
-#endif
 } // namespace SharedUtil

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Assert.h"
-#include "support/Overrides.h"
+#include "support/AssertRecorder.h"
 
 TEST(Assert, ReportsTheExpressionTextToTheInstalledHandler)
 {

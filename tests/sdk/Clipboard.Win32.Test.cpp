@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include "SharedUtil.Clipboard.Seam.h"
 #include "SharedUtil.Clipboard.h"
-#include "sdk/helpers/DesktopTools.h"
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/Desktop.Win32.h"
+#include "support/ScopedOverride.h"
+#include "support/Win32TestSupport.Win32.h"
 
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace SharedUtil;
-using DesktopTools::ReadClipboardText;
-using DesktopTools::UnitsToWide;
+using namespace TestSupport;
 
 namespace
 {
@@ -34,28 +38,28 @@ struct SMemoryLog
 };
 SMemoryLog g_MemoryLog;
 
-void* LoggedAlloc(unsigned int uiFlags, std::size_t uiBytes)
+HGLOBAL LoggedAlloc(unsigned int uiFlags, std::size_t uiBytes)
 {
     g_MemoryLog.requestedBytes.push_back(uiBytes);
     g_MemoryLog.allocFlags.push_back(uiFlags);
     if (g_MemoryLog.bFailAlloc)
         return nullptr;
-    void* hMemory = GlobalAlloc(uiFlags, uiBytes);
+    HGLOBAL hMemory = GlobalAlloc(uiFlags, uiBytes);
     g_MemoryLog.allocated.push_back(hMemory);
     return hMemory;
 }
 
-void* LoggedSetData(unsigned int uiFormat, void* hMemory)
+HANDLE LoggedSetData(unsigned int uiFormat, HANDLE hMemory)
 {
     if (g_MemoryLog.bFailSetData)
         return nullptr;
-    void* hResult = SetClipboardData(uiFormat, hMemory);
+    HANDLE hResult = SetClipboardData(uiFormat, hMemory);
     if (hResult)
         g_MemoryLog.handedOver.push_back(hMemory);
     return hResult;
 }
 
-void* LoggedFree(void* hMemory)
+HGLOBAL LoggedFree(HGLOBAL hMemory)
 {
     g_MemoryLog.freed.push_back(hMemory);
     return GlobalFree(hMemory);
@@ -67,22 +71,19 @@ protected:
     void SetUp() override
     {
         g_MemoryLog = SMemoryLog();
-        m_PreviousCalls = SetClipboardMemoryCalls({LoggedAlloc, LoggedSetData, LoggedFree});
-        ASSERT_TRUE(DesktopTools::PutTextOnClipboard(MARKER_TEXT));
+        ASSERT_TRUE(PutTextOnClipboard(MARKER_TEXT));
     }
-
-    void TearDown() override { SetClipboardMemoryCalls(m_PreviousCalls); }
 
     static void ExpectMarkerKept()
     {
-        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        const SClipboardText clipboard = ReadClipboardText();
         EXPECT_TRUE(clipboard.bPresent);
         EXPECT_EQ(MARKER_TEXT, UnitsToWide(clipboard.units));
     }
 
     static void ExpectEmptied()
     {
-        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        const SClipboardText clipboard = ReadClipboardText();
         ASSERT_TRUE(clipboard.bOpened);
         EXPECT_FALSE(clipboard.bPresent);
         EXPECT_EQ(0, clipboard.iFormatCount);
@@ -97,7 +98,8 @@ protected:
     }
 
 private:
-    SClipboardMemoryCalls m_PreviousCalls = {};
+    CScopedOverride<SClipboardMemoryCalls> m_MemoryCalls{SetClipboardMemoryCalls,
+                                                         {LoggedAlloc, LoggedSetData, LoggedFree}};
 };
 } // namespace
 
@@ -128,9 +130,9 @@ TEST_F(Clipboard, PlacesTheTextAsUnicodeTextWithItsTerminator)
         EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.handedOver);
         EXPECT_TRUE(g_MemoryLog.freed.empty());
 
-        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        const SClipboardText clipboard = ReadClipboardText();
         ASSERT_TRUE(clipboard.bPresent);
-        EXPECT_TRUE(DesktopTools::HoldsOnlyUnicodeText(clipboard));
+        EXPECT_TRUE(HoldsOnlyUnicodeText(clipboard));
         EXPECT_EQ(testCase.units, clipboard.units);
         // The system may round the block up; the bytes placed come first.
         ASSERT_GE(clipboard.uiBlockSize, uiExpectedBytes);
@@ -158,35 +160,24 @@ TEST_F(Clipboard, ClipboardHeldByAnotherProgramIsGivenUpAtOnce)
     const std::wstring wstrSuffix = std::to_wstring(GetCurrentProcessId());
     const std::wstring wstrHeld = L"vd-clipboard-held-" + wstrSuffix;
     const std::wstring wstrRelease = L"vd-clipboard-release-" + wstrSuffix;
-    HANDLE hHeld = CreateEventW(nullptr, TRUE, FALSE, wstrHeld.c_str());
-    HANDLE hRelease = CreateEventW(nullptr, TRUE, FALSE, wstrRelease.c_str());
-    ASSERT_TRUE(hHeld && hRelease);
+    const CScopedKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, wstrHeld.c_str()));
+    const CScopedKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, wstrRelease.c_str()));
+    ASSERT_TRUE(held && release);
 
-    const std::wstring wstrHolder = DesktopTools::GetHelperPath(CLIPBOARD_HOLDER_FILE_NAME);
-    std::wstring wstrCommandLine = L"\"" + wstrHolder + L"\" " + wstrHeld + L" " + wstrRelease;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(wstrHolder.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    const bool bHeld = WaitForSingleObject(hHeld, HOLDER_TIMEOUT_MS) == WAIT_OBJECT_0;
+    CChildProcess holder;
+    ASSERT_TRUE(holder.Start(GetHelperPath(CLIPBOARD_HOLDER_FILE_NAME), wstrHeld + L" " + wstrRelease));
+    const bool bHeld = WaitForSingleObject(held.Get(), HOLDER_TIMEOUT_MS) == WAIT_OBJECT_0;
 
     const ULONGLONG ullStart = GetTickCount64();
     if (bHeld)
         CopyTextToClipboard("not placed");
     const ULONGLONG ullElapsed = GetTickCount64() - ullStart;
 
-    SetEvent(hRelease);
-    WaitForSingleObject(process.hProcess, HOLDER_TIMEOUT_MS);
-    DWORD dwExitCode = ~0u;
-    GetExitCodeProcess(process.hProcess, &dwExitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    CloseHandle(hHeld);
-    CloseHandle(hRelease);
+    SetEvent(release.Get());
+    const std::optional<DWORD> exitCode = holder.WaitForExit(HOLDER_TIMEOUT_MS);
 
     ASSERT_TRUE(bHeld);
-    EXPECT_EQ(0u, dwExitCode);
+    EXPECT_EQ(std::optional<DWORD>(0), exitCode);
     EXPECT_LT(ullElapsed, GIVE_UP_LIMIT_MS);
     EXPECT_TRUE(g_MemoryLog.requestedBytes.empty());
     ExpectMarkerKept();
@@ -200,12 +191,12 @@ TEST_F(Clipboard, TextAtTheLimitIsPlacedAndOneUnitMoreEmptiesTheClipboard)
     EXPECT_EQ(std::vector<std::size_t>{MAX_CLIPBOARD_TEXT_UNITS * sizeof(uint16_t)}, g_MemoryLog.requestedBytes);
     EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.handedOver);
     {
-        const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+        const SClipboardText clipboard = ReadClipboardText();
         ASSERT_TRUE(clipboard.bPresent);
         EXPECT_EQ(MAX_CLIPBOARD_TEXT_UNITS - 1, clipboard.units.size());
     }
 
-    ASSERT_TRUE(DesktopTools::PutTextOnClipboard(MARKER_TEXT));
+    ASSERT_TRUE(PutTextOnClipboard(MARKER_TEXT));
     g_MemoryLog = SMemoryLog();
     CopyTextToClipboard(SString(std::string(MAX_CLIPBOARD_TEXT_UNITS, 'a')));
     EXPECT_TRUE(g_MemoryLog.requestedBytes.empty());
@@ -251,8 +242,8 @@ TEST_F(Clipboard, CallsFromTwoThreadsDoNotInterleave)
     // Every call went through whole; the last one's text is what remains.
     EXPECT_EQ(2u * RACE_CALLS_PER_THREAD, g_MemoryLog.handedOver.size());
     ExpectNoBlockLeaked();
-    const DesktopTools::SClipboardText clipboard = ReadClipboardText();
+    const SClipboardText clipboard = ReadClipboardText();
     const std::wstring wstrText = UnitsToWide(clipboard.units);
     EXPECT_TRUE(wstrText == Utf8ToWide(strFirst) || wstrText == Utf8ToWide(strSecond));
-    EXPECT_TRUE(DesktopTools::HoldsOnlyUnicodeText(clipboard));
+    EXPECT_TRUE(HoldsOnlyUnicodeText(clipboard));
 }

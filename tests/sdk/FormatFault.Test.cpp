@@ -3,7 +3,7 @@
 #include "SString.Seam.h"
 #include "SString.h"
 #include "SharedUtil.FaultTrap.h"
-#include "support/Overrides.h"
+#include "support/ScopedOverride.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -43,7 +43,7 @@ int FaultWhileWriting(char* szBuffer, std::size_t uiBufferSize, const char* szFo
     return std::vsnprintf(szBuffer, uiBufferSize, szFormat, vlArgs);
 }
 
-using TestSupport::CFormatPassOverride;
+using TestSupport::CScopedOverride;
 
 struct SProgress
 {
@@ -116,7 +116,7 @@ TEST(FormatFault, FaultInEitherPassIsTrappedAndTheScratchBufferFreed)
     {
         SCOPED_TRACE(test.szName);
         {
-            CFormatPassOverride override(test.pFunction);
+            CScopedOverride override(SharedUtil::SetFormatPassFunction, test.pFunction);
             for (int iRepeat = 0; iRepeat < REPEATS; ++iRepeat)
                 EXPECT_EQ("[Format exception] Value #d of #s", SString("Value %d of %s", 3, "four"));
         }

@@ -2,7 +2,7 @@
 
 #include "SharedUtil.Assert.h"
 #include "SharedUtil.Misc.h"
-#include "support/Overrides.h"
+#include "support/AssertRecorder.h"
 
 #include <string>
 #include <vector>

@@ -3,9 +3,13 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Module.Seam.h"
 #include "SharedUtil.Module.h"
-#include "sdk/helpers/ProbeRunner.h"
+#include "support/Probe.Win32.h"
+#include "support/ScopedOverride.h"
+#include "support/TempFolder.h"
+#include "support/Win32TestSupport.Win32.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 using namespace SharedUtil;
@@ -23,15 +27,13 @@ TEST(ExecutablePath, IsThisTestsOwnFileEveryTime)
 
 TEST(ExecutablePath, ComesBackAsUtf8FromANonAsciiFolder)
 {
-    const std::filesystem::path folder =
-        ProbeRunner::MakeScratchFolder(L"executable-path-probe") / L"d\u00e9j\u00e0 \u65e5\u672c";
+    const TestSupport::CTempFolder temp;
+    const std::filesystem::path folder = temp.GetFolder() / L"d\u00e9j\u00e0 \u65e5\u672c";
     std::filesystem::create_directories(folder);
     const std::filesystem::path exePath = folder / L"probe.exe";
-    ASSERT_TRUE(std::filesystem::copy_file(ProbeRunner::GetProbePath(), exePath));
+    ASSERT_TRUE(std::filesystem::copy_file(TestSupport::GetProbePath(), exePath));
 
-    const ProbeRunner::SProbeResult result = ProbeRunner::RunProbe(exePath.wstring());
-    std::error_code error;
-    std::filesystem::remove_all(folder.parent_path(), error);
+    const TestSupport::SProbeResult result = TestSupport::RunProbe(exePath.wstring());
     ASSERT_TRUE(result.bStarted);
     ASSERT_EQ(1u, result.values.count("path"));
     EXPECT_EQ(WideToUtf8(exePath.wstring()), result.values.at("path"));
@@ -49,6 +51,9 @@ bool g_bTerminateCut = true;
 std::vector<uint32_t> g_ModuleNameSizes;
 uint32_t g_uiFullPathCalls = 0;
 uint32_t g_uiFullPathFailingCall = 0;
+// How the failing call fails: 0 returns 0; otherwise it fills the buffer and
+// then answers with the size a grown path would need, this much more than fits.
+uint32_t g_uiFullPathOverrun = 0;
 
 uint32_t PlayModuleFileName(wchar_t* pBuffer, uint32_t uiSize)
 {
@@ -71,9 +76,10 @@ uint32_t PlayModuleFileName(wchar_t* pBuffer, uint32_t uiSize)
 
 uint32_t CountedFullPathName(const wchar_t* szPath, uint32_t uiSize, wchar_t* pBuffer)
 {
-    if (++g_uiFullPathCalls == g_uiFullPathFailingCall)
-        return 0;
-    return GetFullPathNameW(szPath, uiSize, pBuffer, nullptr);
+    const uint32_t uiResult = GetFullPathNameW(szPath, uiSize, pBuffer, nullptr);
+    if (++g_uiFullPathCalls != g_uiFullPathFailingCall)
+        return uiResult;
+    return g_uiFullPathOverrun == 0 ? 0 : uiSize - 1 + g_uiFullPathOverrun;
 }
 
 // Backslash-separated folders of a hundred characters, exactly uiLength long.
@@ -95,19 +101,14 @@ protected:
         g_ModuleNameSizes.clear();
         g_uiFullPathCalls = 0;
         g_uiFullPathFailingCall = 0;
+        g_uiFullPathOverrun = 0;
         g_uiErrorOnCut = ERROR_INSUFFICIENT_BUFFER;
         g_bTerminateCut = true;
-        m_pPreviousModuleFileName = SetModuleFileNameFunction(PlayModuleFileName);
-        m_pPreviousFullPathName = SetFullPathNameFunction(CountedFullPathName);
-    }
-    void TearDown() override
-    {
-        SetModuleFileNameFunction(m_pPreviousModuleFileName);
-        SetFullPathNameFunction(m_pPreviousFullPathName);
     }
 
-    ModuleFileNameFunction m_pPreviousModuleFileName = nullptr;
-    FullPathNameFunction m_pPreviousFullPathName = nullptr;
+    TestSupport::CScopedOverride<ModuleFileNameFunction> m_ModuleFileName{SetModuleFileNameFunction,
+                                                                          PlayModuleFileName};
+    TestSupport::CScopedOverride<FullPathNameFunction> m_FullPathName{SetFullPathNameFunction, CountedFullPathName};
 };
 
 TEST_F(ExecutablePathSeam, GrowsTheBufferUntilTheNameFits)
@@ -176,6 +177,33 @@ TEST_F(ExecutablePathSeam, TakesTheFullFormUnlessTheSystemCannotGiveIt)
         g_uiFullPathFailingCall = testCase.uiFullPathFailingCall;
         EXPECT_EQ(testCase.szExpected, ReadExecutablePath());
         EXPECT_EQ(testCase.uiExpectedFullPathCalls, g_uiFullPathCalls);
+    }
+}
+
+// Between the size query and the fill the path's full form can grow (a
+// relative name and another current folder): the fill then answers with a
+// size instead of a length, and what it wrote is not the path.
+TEST_F(ExecutablePathSeam, FillThatDoesNotFitKeepsThePathAsItWas)
+{
+    const wchar_t* const wszModuleName = L"C:\\Games\\App\\..\\Valdrenne.exe";
+    struct SCase
+    {
+        const char* szName;
+        uint32_t uiOverrun;
+    };
+    const SCase cases[] = {
+        {"needs the whole buffer and one more", 1},
+        {"needs far more", 4096},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szName);
+        g_wstrModuleName = wszModuleName;
+        g_uiFullPathCalls = 0;
+        g_uiFullPathFailingCall = 2;
+        g_uiFullPathOverrun = testCase.uiOverrun;
+        EXPECT_EQ(WideToUtf8(wszModuleName), ReadExecutablePath());
+        EXPECT_EQ(2u, g_uiFullPathCalls);
     }
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "SharedUtil.ProcessTag.h"
-#include "sdk/helpers/ProbeRunner.h"
+#include "SharedUtil.ProcessTag.Win32.h"
+#include "support/Probe.Win32.h"
+#include "support/TempFolder.h"
 
+#include <filesystem>
 #include <fstream>
 
 using namespace SharedUtil;
@@ -25,25 +27,12 @@ TEST(ProcessTag, TagsThisProcessWithItsOwnIdOnceWithoutASnapshot)
     EXPECT_EQ(FormatOwnTag(GetCurrentProcessId()), strTag);
     EXPECT_EQ(strTag, GetProcessLogTag());
     EXPECT_FALSE(IsGameProcess());
-    const SProcessTagCounters counters = GetProcessTagCounters();
+    const SProcessTagCounters counters = GetProcessTagCountersForTesting();
     EXPECT_EQ(1u, counters.uiRoleTests);
     EXPECT_EQ(0u, counters.uiSnapshots);
 }
 
-class ProcessTagProbe : public ::testing::Test
-{
-protected:
-    void SetUp() override { m_Folder = ProbeRunner::MakeScratchFolder(L"process-tag-probe"); }
-    void TearDown() override
-    {
-        std::error_code error;
-        std::filesystem::remove_all(m_Folder, error);
-    }
-
-    std::filesystem::path m_Folder;
-};
-
-TEST_F(ProcessTagProbe, TagsTheGameWithItsParentFirst)
+TEST(ProcessTagProbe, TagsTheGameWithItsParentFirst)
 {
     struct SCase
     {
@@ -65,17 +54,18 @@ TEST_F(ProcessTagProbe, TagsTheGameWithItsParentFirst)
         // Each file counts only in its own folder.
         {L"other.exe", L"data\\gta3.img", false},
     };
+    const TestSupport::CTempFolder temp;
     const DWORD uiOwnId = GetCurrentProcessId();
     uint32_t uiRow = 0;
     for (const SCase& testCase : cases)
     {
-        const std::filesystem::path folder = m_Folder / std::to_wstring(uiRow++);
+        const std::filesystem::path folder = temp.GetFolder() / std::to_wstring(uiRow++);
         SCOPED_TRACE(testing::Message() << "row " << uiRow << ": "
                                         << std::filesystem::path(testCase.wszFileName).string()
                                         << (testCase.wszGameFile ? " with a game file" : ""));
         std::filesystem::create_directories(folder);
         const std::filesystem::path exePath = folder / testCase.wszFileName;
-        ASSERT_TRUE(std::filesystem::copy_file(ProbeRunner::GetProbePath(), exePath));
+        ASSERT_TRUE(std::filesystem::copy_file(TestSupport::GetProbePath(), exePath));
         if (testCase.wszGameFile)
         {
             const std::filesystem::path gameFile = folder / testCase.wszGameFile;
@@ -83,16 +73,16 @@ TEST_F(ProcessTagProbe, TagsTheGameWithItsParentFirst)
             std::ofstream(gameFile).put('x');
         }
 
-        const ProbeRunner::SProbeResult result = ProbeRunner::RunProbe(exePath.wstring());
+        const TestSupport::SProbeResult result = TestSupport::RunProbe(exePath.wstring());
         ASSERT_TRUE(result.bStarted);
-        EXPECT_EQ(0u, result.uiExitCode);
+        EXPECT_EQ(0u, result.dwExitCode);
         const auto& values = result.values;
         ASSERT_EQ(1u, values.count("tag"));
         const SString strExpected =
-            testCase.bGame ? FormatGameTag(uiOwnId, result.uiProcessId) : FormatOwnTag(result.uiProcessId);
+            testCase.bGame ? FormatGameTag(uiOwnId, result.dwProcessId) : FormatOwnTag(result.dwProcessId);
         EXPECT_EQ(strExpected, values.at("tag"));
         EXPECT_EQ(values.at("tag"), values.at("tag-again"));
-        EXPECT_EQ(std::to_string(result.uiProcessId), values.at("pid"));
+        EXPECT_EQ(std::to_string(result.dwProcessId), values.at("pid"));
         EXPECT_EQ("1", values.at("role-tests"));
         EXPECT_EQ(testCase.bGame ? "1" : "0", values.at("snapshots"));
     }

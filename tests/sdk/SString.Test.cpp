@@ -3,7 +3,8 @@
 #include "SString.Seam.h"
 #include "SString.h"
 #include "SharedUtil.Assert.h"
-#include "support/Overrides.h"
+#include "support/AssertRecorder.h"
+#include "support/ScopedOverride.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -20,7 +21,7 @@ constexpr int FAILURE = -1;
 constexpr std::size_t LONG_TEXT_LENGTH = 100 * 1024;
 
 using TestSupport::CAssertRecorder;
-using TestSupport::CFormatPassOverride;
+using TestSupport::CScopedOverride;
 
 int FailMeasuring(char*, std::size_t, const char*, va_list)
 {
@@ -108,7 +109,7 @@ TEST(SString, MeasuresOnceThenWritesOnceWithRoomForTheZero)
 {
     g_passes.clear();
     {
-        CFormatPassOverride override(RecordPass);
+        CScopedOverride override(SharedUtil::SetFormatPassFunction, RecordPass);
         EXPECT_EQ("Value 3 of four", SString("Value %d of %s", 3, "four"));
     }
     ASSERT_EQ(2u, g_passes.size());
@@ -136,7 +137,7 @@ TEST(SString, CLibraryFailuresGiveTheInvalidParameterTextOrNothing)
     for (const auto& test : cases)
     {
         SCOPED_TRACE(test.szName);
-        CFormatPassOverride override(test.pFunction);
+        CScopedOverride override(SharedUtil::SetFormatPassFunction, test.pFunction);
         SString strText("old content");
         EXPECT_EQ(test.szExpected, strText.SetFormatted("Value %d of %s", 3, "four"));
     }

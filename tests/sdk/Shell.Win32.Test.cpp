@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "SharedUtil.Shell.h"
-#include "sdk/helpers/DesktopTools.h"
+#include "SharedUtil.Encoding.h"
+#include "SharedUtil.Shell.Win32.h"
+#include "support/Desktop.Win32.h"
+#include "support/Win32TestSupport.Win32.h"
 
 #include <atomic>
 #include <string>
 #include <thread>
 
 using namespace SharedUtil;
+using namespace TestSupport;
 
 namespace
 {
@@ -29,9 +32,9 @@ BOOL CALLBACK CloseOwnDialog(HWND hWnd, LPARAM)
 {
     DWORD dwOwner = 0;
     GetWindowThreadProcessId(hWnd, &dwOwner);
-    wchar_t wszClass[DesktopTools::WINDOW_CLASS_MAX_UNITS] = {};
-    GetClassNameW(hWnd, wszClass, DesktopTools::WINDOW_CLASS_MAX_UNITS);
-    if (dwOwner == GetCurrentProcessId() && std::wstring(wszClass) == L"#32770" && IsWindowVisible(hWnd))
+    wchar_t wszClass[WINDOW_CLASS_MAX_UNITS] = {};
+    GetClassNameW(hWnd, wszClass, WINDOW_CLASS_MAX_UNITS);
+    if (dwOwner == GetCurrentProcessId() && std::wstring(wszClass) == MESSAGE_BOX_CLASS && IsWindowVisible(hWnd))
         PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return TRUE;
 }
@@ -48,7 +51,7 @@ public:
                   while (!m_bStop)
                   {
                       EnumWindows(CloseOwnDialog, 0);
-                      Sleep(DesktopTools::POLL_INTERVAL_MS);
+                      Sleep(POLL_INTERVAL_MS);
                   }
               })
     {
@@ -73,14 +76,14 @@ protected:
     // than this one: the URL handler in between.
     void ExpectOpenedThroughUrlHandler(const std::string& strUrl)
     {
-        const std::optional<DesktopTools::SUrlRecord> record = m_Browser.WaitForRecord(RECORD_TIMEOUT_MS);
+        const std::optional<SUrlRecord> record = m_Browser.WaitForRecord(RECORD_TIMEOUT_MS);
         ASSERT_TRUE(record.has_value());
         EXPECT_EQ(strUrl, record->strUrl);
         EXPECT_NE(0u, record->dwParentId);
         EXPECT_NE(GetCurrentProcessId(), record->dwParentId);
     }
 
-    DesktopTools::CUrlRecorderAsBrowser m_Browser;
+    CUrlRecorderAsBrowser m_Browser;
 };
 } // namespace
 
@@ -102,7 +105,7 @@ TEST_F(ShellLaunchTest, WaitingCallReturnsWhenTheProgramHasEnded)
 {
     const DWORD dwHandlesBefore = GetOwnHandleCount();
     const ULONGLONG ullStart = GetTickCount64();
-    const bool bResult = ShellLaunch(true, "open", WideToUtf8(DesktopTools::GetHelperPath(SLEEPER_FILE_NAME)),
+    const bool bResult = ShellLaunch(true, "open", WideToUtf8(GetHelperPath(SLEEPER_FILE_NAME)),
                                      std::to_string(SLEEP_MS), "", SW_SHOWNORMAL);
     const ULONGLONG ullElapsed = GetTickCount64() - ullStart;
     EXPECT_TRUE(bResult);
@@ -121,7 +124,7 @@ TEST_F(ShellLaunchTest, WaitingCallOnAnHttpsAddressWaitsForTheUrlHandler)
 
 TEST_F(ShellLaunchTest, MissingFileIsRefused)
 {
-    const SString strMissing = WideToUtf8(DesktopTools::GetHelperPath(L"no-such-program.exe"));
+    const SString strMissing = WideToUtf8(GetHelperPath(L"no-such-program.exe"));
     CErrorBoxAnswerer answerer;
     for (bool bWait : {false, true})
     {

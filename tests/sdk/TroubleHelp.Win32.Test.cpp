@@ -2,8 +2,8 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
-#include "SharedUtil.TroubleHelp.h"
-#include "sdk/helpers/DesktopTools.h"
+#include "SharedUtil.TroubleHelp.Win32.h"
+#include "support/Desktop.Win32.h"
 #include "sdk/helpers/TroubleHelpProbe.h"
 #include "support/Win32TestSupport.Win32.h"
 
@@ -75,7 +75,7 @@ public:
 
     explicit CProbe(const std::wstring& wstrArguments)
     {
-        const std::wstring wstrProgram = DesktopTools::GetHelperPath(TROUBLE_HELP_PROBE_FILE_NAME);
+        const std::wstring wstrProgram = TestSupport::GetHelperPath(TROUBLE_HELP_PROBE_FILE_NAME);
         std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\" " + wstrArguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
@@ -104,7 +104,7 @@ public:
         {
             const bool bEnded = WaitForSingleObject(m_Process.hProcess, 0) == WAIT_OBJECT_0;
             const TestSupport::SMessageBox found =
-                TestSupport::WaitForMessageBox(m_Process.dwProcessId, DesktopTools::POLL_INTERVAL_MS);
+                TestSupport::WaitForMessageBox(m_Process.dwProcessId, TestSupport::POLL_INTERVAL_MS);
             if (found.hWnd && found.hWnd != m_hAnswered)
                 return Describe(found);
             if (bEnded)
@@ -122,7 +122,7 @@ public:
         m_hAnswered = box.hWnd;
         const ULONGLONG ullDeadline = GetTickCount64() + BOX_TIMEOUT_MS;
         while (IsWindow(box.hWnd) && GetTickCount64() < ullDeadline)
-            Sleep(DesktopTools::POLL_INTERVAL_MS);
+            Sleep(TestSupport::POLL_INTERVAL_MS);
     }
 
     std::optional<DWORD> WaitForExit()
@@ -191,7 +191,7 @@ protected:
         SetSetting(TROUBLE_URL_SETTING, "");
         SetSetting(TROUBLE_SERIAL_SETTING, SERIAL);
         SetSetting(TROUBLE_VERSION_EXT_SETTING, VERSION_EXT);
-        ASSERT_TRUE(DesktopTools::PutTextOnClipboard(CLIPBOARD_MARKER));
+        ASSERT_TRUE(TestSupport::PutTextOnClipboard(CLIPBOARD_MARKER));
     }
 
     void TearDown() override
@@ -214,23 +214,23 @@ protected:
         probe.Answer(*notice, IDOK);
 
         // Started by the URL handler, not by the probe itself.
-        const std::optional<DesktopTools::SUrlRecord> record = m_Browser.WaitForRecord(RECORD_TIMEOUT_MS);
+        const std::optional<TestSupport::SUrlRecord> record = m_Browser.WaitForRecord(RECORD_TIMEOUT_MS);
         ASSERT_TRUE(record.has_value());
         EXPECT_EQ(strUrl, record->strUrl);
         EXPECT_NE(0u, record->dwParentId);
         EXPECT_NE(probe.GetProcessId(), record->dwParentId);
-        const DesktopTools::SClipboardText clipboard = DesktopTools::ReadClipboardText();
-        EXPECT_EQ(Utf8ToWide(strUrl), DesktopTools::UnitsToWide(clipboard.units));
+        const TestSupport::SClipboardText clipboard = TestSupport::ReadClipboardText();
+        EXPECT_EQ(Utf8ToWide(strUrl), TestSupport::UnitsToWide(clipboard.units));
     }
 
     void ExpectNothingOpened()
     {
         EXPECT_FALSE(m_Browser.WaitForRecord(QUIET_PERIOD_MS).has_value());
-        const DesktopTools::SClipboardText clipboard = DesktopTools::ReadClipboardText();
-        EXPECT_EQ(CLIPBOARD_MARKER, DesktopTools::UnitsToWide(clipboard.units));
+        const TestSupport::SClipboardText clipboard = TestSupport::ReadClipboardText();
+        EXPECT_EQ(CLIPBOARD_MARKER, TestSupport::UnitsToWide(clipboard.units));
     }
 
-    DesktopTools::CUrlRecorderAsBrowser m_Browser;
+    TestSupport::CUrlRecorderAsBrowser m_Browser;
 
 private:
     std::vector<SString> m_SavedSettings;
@@ -249,7 +249,7 @@ TEST_F(TroubleHelpFlow, YesToTheQuestionOpensTheHelpPage)
     ExpectBox(*question, EMPTY_CODE_CAPTION, strMessage + "\n\n\n" + QUESTION, EButtons::YesNo, MB_ICONEXCLAMATION);
     // Consumed before the first box went up.
     EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
-    RecordProperty("QuestionScreenshot", DesktopTools::CaptureScreen(L"trouble-question.png") ? "taken" : "none");
+    RecordProperty("QuestionScreenshot", TestSupport::CaptureScreen(L"trouble-question.png") ? "taken" : "none");
     probe.Answer(*question, IDYES);
 
     ExpectHelpPageOpened(probe, DefaultUrlFor(strType));

@@ -13,11 +13,10 @@ namespace TestSupport
 {
 namespace
 {
-constexpr DWORD POLL_INTERVAL_MS = 20;
 constexpr DWORD PATH_BUFFER_UNITS = 32768;
 constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF; // the static control of a message box
 constexpr int WINDOW_TEXT_MAX = 8192;
-const wchar_t* const MESSAGE_BOX_CLASS = L"#32770";
+constexpr DWORD PIPE_CHUNK_BYTES = 4096;
 
 SString GetWindowTextUtf8(HWND hWnd)
 {
@@ -38,8 +37,8 @@ BOOL CALLBACK FindMessageBoxOfProcess(HWND hWnd, LPARAM lParam)
     auto* pFind = reinterpret_cast<SFindBox*>(lParam);
     DWORD dwOwner = 0;
     GetWindowThreadProcessId(hWnd, &dwOwner);
-    wchar_t wszClass[64] = {};
-    GetClassNameW(hWnd, wszClass, 64);
+    wchar_t wszClass[WINDOW_CLASS_MAX_UNITS] = {};
+    GetClassNameW(hWnd, wszClass, WINDOW_CLASS_MAX_UNITS);
     if (dwOwner == pFind->dwProcessId && wcscmp(wszClass, MESSAGE_BOX_CLASS) == 0 && IsWindowVisible(hWnd))
     {
         pFind->hFound = hWnd;
@@ -58,22 +57,9 @@ std::wstring GetBinDirectory()
     return wstrPath.substr(0, wstrPath.find_last_of(L'\\'));
 }
 
-CTempFolder::CTempFolder()
+std::wstring GetHelperPath(const wchar_t* szFileName)
 {
-    static unsigned int s_uiCounter = 0;
-    wchar_t wszTemp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, wszTemp);
-    m_wstrPath = std::wstring(wszTemp) + L"vdtest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++s_uiCounter);
-    std::error_code ec;
-    std::filesystem::remove_all(m_wstrPath, ec);
-    std::filesystem::create_directories(m_wstrPath, ec);
-}
-
-CTempFolder::~CTempFolder()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_wstrPath, ec);
+    return GetBinDirectory() + L"\\" + szFileName;
 }
 
 bool CopyFileTo(const std::wstring& wstrFrom, const std::wstring& wstrTo)
@@ -103,40 +89,108 @@ bool CreateFolders(const std::wstring& wstrPath)
     return std::filesystem::is_directory(std::filesystem::path(wstrPath), ec);
 }
 
-SChildResult RunChild(const std::wstring& wstrProgram, const std::wstring& wstrArguments, DWORD dwTimeoutMs,
-                      const std::function<void(DWORD dwProcessId)>& pfnWhileRunning)
+CChildProcess::~CChildProcess()
 {
-    SChildResult result;
+    if (!HasEnded())
+        Terminate();
+}
+
+bool CChildProcess::Start(const std::wstring& wstrProgram, const std::wstring& wstrArguments, bool bCaptureOutput)
+{
     std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\"";
     if (!wstrArguments.empty())
         wstrCommandLine += L" " + wstrArguments;
 
     STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof(startupInfo);
-    PROCESS_INFORMATION processInfo = {};
-    std::wstring wstrFolder = wstrProgram.substr(0, wstrProgram.find_last_of(L'\\'));
-    if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        wstrFolder.c_str(), &startupInfo, &processInfo))
-        return result;
-    result.bStarted = true;
-    result.dwProcessId = processInfo.dwProcessId;
+    // The child's end of the pipe; this process lets go of it once the child has it.
+    SharedUtil::CScopedKernelHandle outputWrite;
+    if (bCaptureOutput)
+    {
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
+        HANDLE hRead = nullptr;
+        HANDLE hWrite = nullptr;
+        if (!CreatePipe(&hRead, &hWrite, &attributes, 0))
+            return false;
+        m_OutputRead.Reset(hRead);
+        outputWrite.Reset(hWrite);
+        SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+        startupInfo.dwFlags = STARTF_USESTDHANDLES;
+        startupInfo.hStdOutput = hWrite;
+        startupInfo.hStdError = hWrite;
+    }
 
-    ULONGLONG ullDeadline = GetTickCount64() + dwTimeoutMs;
-    while (WaitForSingleObject(processInfo.hProcess, POLL_INTERVAL_MS) == WAIT_TIMEOUT)
+    PROCESS_INFORMATION processInfo = {};
+    const std::wstring wstrFolder = wstrProgram.substr(0, wstrProgram.find_last_of(L'\\'));
+    if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, bCaptureOutput, 0, nullptr,
+                        wstrFolder.c_str(), &startupInfo, &processInfo))
+        return false;
+    const SharedUtil::CScopedKernelHandle thread(processInfo.hThread);
+    m_Process.Reset(processInfo.hProcess);
+    m_dwProcessId = processInfo.dwProcessId;
+    return true;
+}
+
+bool CChildProcess::HasEnded() const
+{
+    return !m_Process || WaitForSingleObject(m_Process.Get(), 0) != WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> CChildProcess::WaitForExit(DWORD dwTimeoutMs, const std::function<void()>& pfnWhileRunning)
+{
+    if (!m_Process)
+        return std::nullopt;
+    const ULONGLONG ullDeadline = GetTickCount64() + dwTimeoutMs;
+    while (WaitForSingleObject(m_Process.Get(), POLL_INTERVAL_MS) == WAIT_TIMEOUT)
     {
         if (GetTickCount64() > ullDeadline)
-        {
-            TerminateProcess(processInfo.hProcess, ~0u);
-            WaitForSingleObject(processInfo.hProcess, INFINITE);
-            break;
-        }
+            return std::nullopt;
         if (pfnWhileRunning)
-            pfnWhileRunning(processInfo.dwProcessId);
+            pfnWhileRunning();
     }
-    result.bFinished = GetTickCount64() <= ullDeadline;
-    GetExitCodeProcess(processInfo.hProcess, &result.dwExitCode);
-    CloseHandle(processInfo.hThread);
-    CloseHandle(processInfo.hProcess);
+    DWORD dwExitCode = 0;
+    GetExitCodeProcess(m_Process.Get(), &dwExitCode);
+    return dwExitCode;
+}
+
+void CChildProcess::Terminate()
+{
+    TerminateProcess(m_Process.Get(), ~0u);
+    WaitForSingleObject(m_Process.Get(), INFINITE);
+}
+
+std::string CChildProcess::ReadOutput()
+{
+    std::string strOutput;
+    char chunk[PIPE_CHUNK_BYTES];
+    DWORD dwRead = 0;
+    while (m_OutputRead && ReadFile(m_OutputRead.Get(), chunk, PIPE_CHUNK_BYTES, &dwRead, nullptr) && dwRead != 0)
+        strOutput.append(chunk, dwRead);
+    return strOutput;
+}
+
+SChildResult RunChild(const std::wstring& wstrProgram, const std::wstring& wstrArguments, DWORD dwTimeoutMs,
+                      const std::function<void(DWORD dwProcessId)>& pfnWhileRunning)
+{
+    SChildResult result;
+    CChildProcess child;
+    if (!child.Start(wstrProgram, wstrArguments))
+        return result;
+    result.bStarted = true;
+    result.dwProcessId = child.GetProcessId();
+    std::optional<DWORD> exitCode = child.WaitForExit(dwTimeoutMs,
+                                                      [&]
+                                                      {
+                                                          if (pfnWhileRunning)
+                                                              pfnWhileRunning(result.dwProcessId);
+                                                      });
+    result.bFinished = exitCode.has_value();
+    if (!result.bFinished)
+    {
+        child.Terminate();
+        exitCode = child.WaitForExit(0);
+    }
+    result.dwExitCode = exitCode.value_or(~0u);
     return result;
 }
 

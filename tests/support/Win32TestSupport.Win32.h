@@ -1,35 +1,28 @@
 #pragma once
 
-// Windows test helpers: temporary folders, child processes, the message boxes
-// they show and the report-log lines they write.
+// Windows test helpers: the tests' own folder and the programs built beside
+// it, files, child processes, the message boxes they show and the report-log
+// lines they write.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "SString.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
+#include "support/TempFolder.h"
 
 namespace TestSupport
 {
+// How often a test looks again at something that happens in another process.
+constexpr DWORD POLL_INTERVAL_MS = 20;
+
 // The folder holding the running test program, and everything built with it.
 std::wstring GetBinDirectory();
-
-// A uniquely named folder under the temporary folder, removed with its
-// contents on destruction.
-class CTempFolder
-{
-public:
-    CTempFolder();
-    ~CTempFolder();
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-
-    const std::wstring& GetPath() const { return m_wstrPath; }
-
-private:
-    std::wstring m_wstrPath;
-};
+// A helper program built beside the tests.
+std::wstring GetHelperPath(const wchar_t* szFileName);
 
 bool CopyFileTo(const std::wstring& wstrFrom, const std::wstring& wstrTo);
 bool WriteBytesToFile(const std::wstring& wstrPath, const std::string& strBytes);
@@ -37,6 +30,42 @@ bool WriteBytesToFile(const std::wstring& wstrPath, const std::string& strBytes)
 std::string ReadBytesFromFile(const std::wstring& wstrPath);
 // Creates every missing folder of the path.
 bool CreateFolders(const std::wstring& wstrPath);
+
+// A program started by a test. A child still running when the object goes is
+// terminated.
+class CChildProcess
+{
+public:
+    CChildProcess() = default;
+    ~CChildProcess();
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+
+    // Starts the program with the arguments after its quoted path, in the
+    // program's folder. With bCaptureOutput its standard output and error go
+    // to a pipe that ReadOutput reads.
+    bool Start(const std::wstring& wstrProgram, const std::wstring& wstrArguments, bool bCaptureOutput = false);
+
+    DWORD GetProcessId() const { return m_dwProcessId; }
+    bool HasEnded() const;
+
+    // Waits up to dwTimeoutMs, calling pfnWhileRunning every POLL_INTERVAL_MS
+    // while the child runs. The exit code; nothing when the child still runs
+    // at the time-out, or the system gave no process to wait for.
+    std::optional<DWORD> WaitForExit(DWORD dwTimeoutMs, const std::function<void()>& pfnWhileRunning = nullptr);
+
+    // Ends a running child with exit code ~0u and waits until it has ended.
+    void Terminate();
+
+    // Everything the child writes to standard output and error, once it has
+    // closed them (normally: ended).
+    std::string ReadOutput();
+
+private:
+    SharedUtil::CScopedKernelHandle m_Process;
+    SharedUtil::CScopedKernelHandle m_OutputRead;
+    DWORD m_dwProcessId = 0;
+};
 
 struct SChildResult
 {
@@ -46,10 +75,9 @@ struct SChildResult
     DWORD dwExitCode = 0;
 };
 
-// Starts a program with the given command line (after the program's quoted
-// path), in the program's folder, and waits for it up to dwTimeoutMs. While it runs, pfnWhileRunning is
-// called every few milliseconds with its process id. A child still running at
-// the time-out is terminated.
+// Runs a program as CChildProcess does and waits for it up to dwTimeoutMs,
+// calling pfnWhileRunning with its process id while it runs. A child still
+// running at the time-out is terminated (bFinished false).
 SChildResult RunChild(const std::wstring& wstrProgram, const std::wstring& wstrArguments, DWORD dwTimeoutMs,
                       const std::function<void(DWORD dwProcessId)>& pfnWhileRunning = nullptr);
 
@@ -63,6 +91,10 @@ struct SMessageBox
     bool bHasNo = false;
     bool bHasOk = false;
 };
+// The window class of message boxes.
+constexpr const wchar_t* MESSAGE_BOX_CLASS = L"#32770";
+// Room for a window class name.
+constexpr int WINDOW_CLASS_MAX_UNITS = 64;
 // Polls for a message box of the process up to dwTimeoutMs; hWnd is null when
 // none appeared.
 SMessageBox WaitForMessageBox(DWORD dwProcessId, DWORD dwTimeoutMs);

@@ -3,33 +3,43 @@
 // event named by the second one (or a time-out) and closes it again. It opens
 // with a window of its own: Wine lets a second OpenClipboard(NULL) in while
 // the clipboard is open without a window.
-#include "SharedUtil.Windows.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 
 #include <shellapi.h>
+
+using namespace SharedUtil;
 
 namespace
 {
 constexpr DWORD HOLD_TIMEOUT_MS = 60000;
-}
+
+struct SWindowTraits
+{
+    using Handle = HWND;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle hWnd) { return hWnd != nullptr; }
+    static void Close(Handle hWnd) { DestroyWindow(hWnd); }
+};
+} // namespace
 
 int main()
 {
     int iArgCount = 0;
-    LPWSTR* pArgs = CommandLineToArgvW(GetCommandLineW(), &iArgCount);
-    if (!pArgs || iArgCount < 3)
+    const CScopedLocalMemory args(CommandLineToArgvW(GetCommandLineW(), &iArgCount));
+    if (!args || iArgCount < 3)
         return 2;
-    HANDLE hHeld = OpenEventW(EVENT_MODIFY_STATE, FALSE, pArgs[1]);
-    HANDLE hRelease = OpenEventW(SYNCHRONIZE, FALSE, pArgs[2]);
-    LocalFree(pArgs);
-    HWND hWindow =
-        CreateWindowExW(0, L"STATIC", L"clipboard holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    if (!hHeld || !hRelease || !hWindow || !OpenClipboard(hWindow))
+    LPWSTR* pArgs = static_cast<LPWSTR*>(args.Get());
+    const CScopedKernelHandle held(OpenEventW(EVENT_MODIFY_STATE, FALSE, pArgs[1]));
+    const CScopedKernelHandle release(OpenEventW(SYNCHRONIZE, FALSE, pArgs[2]));
+    const CScopedHandle<SWindowTraits> window(
+        CreateWindowExW(0, L"STATIC", L"clipboard holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    if (!held || !release || !window)
         return 3;
-    SetEvent(hHeld);
-    WaitForSingleObject(hRelease, HOLD_TIMEOUT_MS);
-    CloseClipboard();
-    DestroyWindow(hWindow);
-    CloseHandle(hHeld);
-    CloseHandle(hRelease);
+    // Declared after the window: closed before it is destroyed.
+    const CScopedOpenClipboard clipboard(OpenClipboard(window.Get()) != FALSE);
+    if (!clipboard)
+        return 3;
+    SetEvent(held.Get());
+    WaitForSingleObject(release.Get(), HOLD_TIMEOUT_MS);
     return 0;
 }

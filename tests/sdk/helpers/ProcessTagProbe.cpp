@@ -1,7 +1,7 @@
 // Started by the tests under other names and in other folders: prints what
 // this process knows about itself, one "key=value" line each.
 #include "SharedUtil.Module.h"
-#include "SharedUtil.ProcessTag.h"
+#include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.Windows.h"
 
 #include <cstdio>
@@ -12,7 +12,7 @@ int main()
 {
     const SString strTag = GetProcessLogTag();
     const SString strTagAgain = GetProcessLogTag();
-    const SProcessTagCounters counters = GetProcessTagCounters();
+    const SProcessTagCounters counters = GetProcessTagCountersForTesting();
     std::printf("tag=%s\n", strTag.c_str());
     std::printf("tag-again=%s\n", strTagAgain.c_str());
     std::printf("pid=%lu\n", static_cast<unsigned long>(GetCurrentProcessId()));

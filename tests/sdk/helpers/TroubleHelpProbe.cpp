@@ -10,7 +10,8 @@
 #include "TroubleHelpProbe.h"
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.TroubleHelp.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
+#include "SharedUtil.TroubleHelp.Win32.h"
 
 #include <shellapi.h>
 
@@ -101,18 +102,16 @@ LRESULT CALLBACK TagMessageBoxes(int iCode, WPARAM wParam, LPARAM lParam)
 int main()
 {
     int iArgCount = 0;
-    LPWSTR* pArgs = CommandLineToArgvW(GetCommandLineW(), &iArgCount);
-    if (!pArgs || iArgCount < 2)
+    const CScopedLocalMemory args(CommandLineToArgvW(GetCommandLineW(), &iArgCount));
+    if (!args || iArgCount < 2)
         return PROBE_BAD_ARGUMENTS;
+    LPWSTR* pArgs = static_cast<LPWSTR*>(args.Get());
     const std::wstring wstrMode = pArgs[1];
 
     SetWindowsHookExW(WH_CALLWNDPROCRET, TagMessageBoxes, nullptr, GetCurrentThreadId());
 
     if (wstrMode == L"process")
-    {
-        LocalFree(pArgs);
         return PROBE_PROCESSED + (ProcessPendingTroubleHelp() ? 1 : 0);
-    }
 
     SString strType;
     SString strMessage;
@@ -121,7 +120,6 @@ int main()
                                  DecodeHexArgument(pArgs[2], strType) && DecodeHexArgument(pArgs[4], strMessage) &&
                                  DecodeHexArgument(pArgs[5], strErrorCode);
     const int iFlags = bArgumentsValid ? static_cast<int>(std::wcstol(pArgs[3], nullptr, 0)) : 0;
-    LocalFree(pArgs);
     if (!bArgumentsValid)
         return PROBE_BAD_ARGUMENTS;
 

@@ -4,7 +4,7 @@
 // "url=<address>" lines, in the file named by VALDRENNE_URL_RECORD. The file
 // appears complete or not at all.
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.Windows.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -21,31 +21,28 @@ constexpr const wchar_t* RECORD_FILE_VARIABLE = L"VALDRENNE_URL_RECORD";
 DWORD GetParentProcessId()
 {
     const DWORD dwOwnId = GetCurrentProcessId();
-    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (hSnapshot == INVALID_HANDLE_VALUE)
+    const CScopedKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
         return 0;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     DWORD dwParentId = 0;
-    for (BOOL bMore = Process32FirstW(hSnapshot, &entry); bMore; bMore = Process32NextW(hSnapshot, &entry))
+    for (BOOL bMore = Process32FirstW(snapshot.Get(), &entry); bMore; bMore = Process32NextW(snapshot.Get(), &entry))
     {
         if (entry.th32ProcessID == dwOwnId)
             dwParentId = entry.th32ParentProcessID;
     }
-    CloseHandle(hSnapshot);
     return dwParentId;
 }
 
 bool WriteWholeFile(const std::wstring& wstrPath, const std::string& strBytes)
 {
-    HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    const CScopedKernelHandle file(CreateFileW(wstrPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file)
         return false;
     DWORD dwWritten = 0;
-    const bool bWritten = WriteFile(hFile, strBytes.data(), static_cast<DWORD>(strBytes.size()), &dwWritten, nullptr) &&
-                          dwWritten == strBytes.size();
-    CloseHandle(hFile);
-    return bWritten;
+    return WriteFile(file.Get(), strBytes.data(), static_cast<DWORD>(strBytes.size()), &dwWritten, nullptr) &&
+           dwWritten == strBytes.size();
 }
 } // namespace
 
@@ -58,9 +55,8 @@ int main()
     wstrRecordFile.resize(dwLength);
 
     int iArgCount = 0;
-    LPWSTR* pArgs = CommandLineToArgvW(GetCommandLineW(), &iArgCount);
-    const std::wstring wstrUrl = (pArgs && iArgCount > 1) ? pArgs[1] : L"";
-    LocalFree(pArgs);
+    const CScopedLocalMemory args(CommandLineToArgvW(GetCommandLineW(), &iArgCount));
+    const std::wstring wstrUrl = (args && iArgCount > 1) ? static_cast<LPWSTR*>(args.Get())[1] : L"";
 
     const std::string strRecord =
         "parent-pid=" + std::to_string(GetParentProcessId()) + "\nurl=" + WideToUtf8(wstrUrl) + "\n";
