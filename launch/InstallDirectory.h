@@ -2,6 +2,7 @@
 
 #include "LaunchResult.h"
 #include "SString.h"
+#include "SharedUtil.Windows.h"
 
 namespace Launch
 {

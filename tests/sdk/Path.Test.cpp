@@ -120,6 +120,4 @@ TEST(Path, SplitFolderAndFileSkipsNullOutputs)
     SString strFileName;
     SharedUtil::SplitFolderAndFile("a/b", nullptr, &strFileName);
     EXPECT_EQ("b", strFileName);
-
-    SharedUtil::SplitFolderAndFile("a/b", nullptr, nullptr);
 }

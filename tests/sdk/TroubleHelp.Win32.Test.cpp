@@ -74,27 +74,12 @@ public:
     }
 
     explicit CProbe(const std::wstring& wstrArguments)
+        : m_bStarted(m_Process.Start(TestSupport::GetHelperPath(TROUBLE_HELP_PROBE_FILE_NAME), wstrArguments))
     {
-        const std::wstring wstrProgram = TestSupport::GetHelperPath(TROUBLE_HELP_PROBE_FILE_NAME);
-        std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\" " + wstrArguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        m_bStarted = CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                    nullptr, &startup, &m_Process) != 0;
-    }
-
-    ~CProbe()
-    {
-        if (!m_bStarted)
-            return;
-        if (WaitForSingleObject(m_Process.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(m_Process.hProcess, ~0u);
-        CloseHandle(m_Process.hThread);
-        CloseHandle(m_Process.hProcess);
     }
 
     bool IsStarted() const { return m_bStarted; }
-    DWORD GetProcessId() const { return m_Process.dwProcessId; }
+    DWORD GetProcessId() const { return m_Process.GetProcessId(); }
 
     // The next message box, or nothing when the probe ended without one.
     std::optional<SShownBox> WaitForBox()
@@ -102,9 +87,9 @@ public:
         const ULONGLONG ullDeadline = GetTickCount64() + BOX_TIMEOUT_MS;
         while (GetTickCount64() < ullDeadline)
         {
-            const bool bEnded = WaitForSingleObject(m_Process.hProcess, 0) == WAIT_OBJECT_0;
+            const bool bEnded = m_Process.HasEnded();
             const TestSupport::SMessageBox found =
-                TestSupport::WaitForMessageBox(m_Process.dwProcessId, TestSupport::POLL_INTERVAL_MS);
+                TestSupport::WaitForMessageBox(GetProcessId(), TestSupport::POLL_INTERVAL_MS);
             if (found.hWnd && found.hWnd != m_hAnswered)
                 return Describe(found);
             if (bEnded)
@@ -125,20 +110,13 @@ public:
             Sleep(TestSupport::POLL_INTERVAL_MS);
     }
 
-    std::optional<DWORD> WaitForExit()
-    {
-        if (WaitForSingleObject(m_Process.hProcess, EXIT_TIMEOUT_MS) != WAIT_OBJECT_0)
-            return std::nullopt;
-        DWORD dwExitCode = 0;
-        GetExitCodeProcess(m_Process.hProcess, &dwExitCode);
-        return dwExitCode;
-    }
+    std::optional<DWORD> WaitForExit() { return m_Process.WaitForExit(EXIT_TIMEOUT_MS); }
 
     // The messages of the report-log lines with this id that the probe wrote.
     std::vector<SString> GetLogMessages(uint32_t uiWantedId) const
     {
         std::vector<SString> messages;
-        for (const SString& strLine : TestSupport::ReadReportLogLinesOf(m_Process.dwProcessId))
+        for (const SString& strLine : TestSupport::ReadReportLogLinesOf(GetProcessId()))
         {
             uint32_t uiId = 0;
             SString strMessage;
@@ -163,8 +141,8 @@ private:
         return box;
     }
 
+    TestSupport::CChildProcess m_Process;
     bool m_bStarted = false;
-    PROCESS_INFORMATION m_Process = {};
     HWND m_hAnswered = nullptr;
 };
 
