@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "SString.h"
 #include "SharedUtil.Windows.h"
 
 // The two system calls behind the executable path, replaceable so that tests
@@ -20,4 +21,8 @@ using FullPathNameFunction = uint32_t (*)(const wchar_t* szPath, uint32_t uiSize
 // Each installs pFunction (null: the system call) and returns the one before.
 ModuleFileNameFunction SetModuleFileNameFunction(ModuleFileNameFunction pFunction);
 FullPathNameFunction SetFullPathNameFunction(FullPathNameFunction pFunction);
+
+// The executable path computed afresh through these calls, without the cache
+// that GetExecutablePath fills once.
+SString ReadExecutablePathForTesting();
 } // namespace SharedUtil

@@ -58,6 +58,14 @@ WString GetFullPathForm(const WString& wstrPath)
         return wstrPath;
     return WString(buffer.data(), uiLength);
 }
+
+SString ReadExecutablePath()
+{
+    WString wstrPath = ReadModuleFileName();
+    if (!wstrPath.empty())
+        wstrPath = GetFullPathForm(wstrPath);
+    return WideToUtf8(wstrPath);
+}
 } // namespace
 
 ModuleFileNameFunction SetModuleFileNameFunction(ModuleFileNameFunction pFunction)
@@ -74,12 +82,9 @@ FullPathNameFunction SetFullPathNameFunction(FullPathNameFunction pFunction)
     return pPrevious;
 }
 
-SString ReadExecutablePath()
+SString ReadExecutablePathForTesting()
 {
-    WString wstrPath = ReadModuleFileName();
-    if (!wstrPath.empty())
-        wstrPath = GetFullPathForm(wstrPath);
-    return WideToUtf8(wstrPath);
+    return ReadExecutablePath();
 }
 
 SString GetExecutablePath()

@@ -16,7 +16,4 @@ constexpr uint32_t MODULE_PATH_MAX_UNITS = 32768;
 // The full path of the executable file, UTF-8, computed on first use and kept
 // for the life of the process (also when it came out empty). Thread-safe.
 SString GetExecutablePath();
-
-// The same path computed afresh, without the cache.
-SString ReadExecutablePath();
 } // namespace SharedUtil

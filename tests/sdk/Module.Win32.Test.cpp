@@ -22,7 +22,7 @@ TEST(ExecutablePath, IsThisTestsOwnFileEveryTime)
     EXPECT_TRUE(strPath.EndsWithNoCase("\\sdk_Module_Win32_test.exe")) << strPath;
     EXPECT_EQ(WideToUtf8(TestSupport::GetBinDirectory() + L"\\sdk_Module_Win32_test.exe"), strPath);
     EXPECT_EQ(strPath, GetExecutablePath());
-    EXPECT_EQ(strPath, ReadExecutablePath());
+    EXPECT_EQ(strPath, ReadExecutablePathForTesting());
 }
 
 TEST(ExecutablePath, ComesBackAsUtf8FromANonAsciiFolder)
@@ -144,7 +144,7 @@ TEST_F(ExecutablePathSeam, GrowsTheBufferUntilTheNameFits)
         g_ModuleNameSizes.clear();
         g_uiFullPathCalls = 0;
 
-        const SString strPath = ReadExecutablePath();
+        const SString strPath = ReadExecutablePathForTesting();
         EXPECT_EQ(testCase.expectedSizes, g_ModuleNameSizes);
         EXPECT_EQ(2u, g_uiFullPathCalls);
         ASSERT_EQ(testCase.uiExpectedLength, strPath.size());
@@ -175,7 +175,7 @@ TEST_F(ExecutablePathSeam, TakesTheFullFormUnlessTheSystemCannotGiveIt)
         g_wstrModuleName = testCase.wszModuleName;
         g_uiFullPathCalls = 0;
         g_uiFullPathFailingCall = testCase.uiFullPathFailingCall;
-        EXPECT_EQ(testCase.szExpected, ReadExecutablePath());
+        EXPECT_EQ(testCase.szExpected, ReadExecutablePathForTesting());
         EXPECT_EQ(testCase.uiExpectedFullPathCalls, g_uiFullPathCalls);
     }
 }
@@ -202,7 +202,7 @@ TEST_F(ExecutablePathSeam, FillThatDoesNotFitKeepsThePathAsItWas)
         g_uiFullPathCalls = 0;
         g_uiFullPathFailingCall = 2;
         g_uiFullPathOverrun = testCase.uiOverrun;
-        EXPECT_EQ(WideToUtf8(wszModuleName), ReadExecutablePath());
+        EXPECT_EQ(WideToUtf8(wszModuleName), ReadExecutablePathForTesting());
         EXPECT_EQ(2u, g_uiFullPathCalls);
     }
 }
