@@ -1,6 +1,7 @@
 #include "SString.h"
 
 #include "SString.Seam.h"
+#include "SharedUtil.SeamSetter.h"
 #include "SharedUtil.Assert.h"
 #include "SharedUtil.FaultTrap.h"
 
@@ -73,9 +74,7 @@ namespace SharedUtil
 {
 FormatPassFunction SetFormatPassFunction(FormatPassFunction pFunction)
 {
-    FormatPassFunction pPrevious = g_pFormatPass;
-    g_pFormatPass = pFunction ? pFunction : CallVsnprintf;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pFormatPass, pFunction, CallVsnprintf);
 }
 } // namespace SharedUtil
 

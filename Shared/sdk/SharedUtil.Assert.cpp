@@ -1,5 +1,6 @@
 #include "SharedUtil.Assert.h"
 #include "SharedUtil.Assert.Seam.h"
+#include "SharedUtil.SeamSetter.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +25,6 @@ void OnAssertFailed(const char* szExpression, const char* szFile, int iLine)
 
 AssertHandler SetAssertHandler(AssertHandler pHandler)
 {
-    AssertHandler pPrevious = g_pAssertHandler;
-    g_pAssertHandler = pHandler ? pHandler : DefaultAssertHandler;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pAssertHandler, pHandler, DefaultAssertHandler);
 }
 } // namespace SharedUtil

@@ -1,5 +1,6 @@
 #include "SharedUtil.Clipboard.h"
 #include "SharedUtil.Clipboard.Seam.h"
+#include "SharedUtil.SeamSetter.h"
 
 #include <cstring>
 #include <mutex>
@@ -111,10 +112,8 @@ void CopyTextToClipboard(const SString& strText)
 
 SClipboardMemoryCalls SetClipboardMemoryCalls(SClipboardMemoryCalls calls)
 {
-    const SClipboardMemoryCalls previous = g_MemoryCalls;
-    g_MemoryCalls.pfnAlloc = calls.pfnAlloc ? calls.pfnAlloc : RealAlloc;
-    g_MemoryCalls.pfnSetData = calls.pfnSetData ? calls.pfnSetData : RealSetData;
-    g_MemoryCalls.pfnFree = calls.pfnFree ? calls.pfnFree : RealFree;
-    return previous;
+    return {ReplaceSeamFunction(g_MemoryCalls.pfnAlloc, calls.pfnAlloc, RealAlloc),
+            ReplaceSeamFunction(g_MemoryCalls.pfnSetData, calls.pfnSetData, RealSetData),
+            ReplaceSeamFunction(g_MemoryCalls.pfnFree, calls.pfnFree, RealFree)};
 }
 } // namespace SharedUtil

@@ -1,5 +1,6 @@
 #include "SharedUtil.Module.h"
 #include "SharedUtil.Module.Seam.h"
+#include "SharedUtil.SeamSetter.h"
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Windows.h"
@@ -70,16 +71,12 @@ SString ReadExecutablePath()
 
 ModuleFileNameFunction SetModuleFileNameFunction(ModuleFileNameFunction pFunction)
 {
-    ModuleFileNameFunction pPrevious = g_pModuleFileName;
-    g_pModuleFileName = pFunction ? pFunction : CallGetModuleFileName;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pModuleFileName, pFunction, CallGetModuleFileName);
 }
 
 FullPathNameFunction SetFullPathNameFunction(FullPathNameFunction pFunction)
 {
-    FullPathNameFunction pPrevious = g_pFullPathName;
-    g_pFullPathName = pFunction ? pFunction : CallGetFullPathName;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pFullPathName, pFunction, CallGetFullPathName);
 }
 
 SString ReadExecutablePathForTesting()

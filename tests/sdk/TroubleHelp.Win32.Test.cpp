@@ -42,14 +42,8 @@ enum class EButtons
 };
 
 // A message box as a person sees it, plus what the probe recorded about its icon.
-struct SShownBox
+struct SShownBox : TestSupport::SMessageBox
 {
-    HWND hWnd = nullptr;
-    SString strCaption;
-    SString strText;
-    bool bHasYes = false;
-    bool bHasNo = false;
-    bool bHasOk = false;
     bool bTopmost = false;
     UINT_PTR uiIconBits = 0;
 };
@@ -101,9 +95,7 @@ public:
     // Presses the button and waits for the box to go away.
     void Answer(const SShownBox& box, int iButtonId)
     {
-        TestSupport::SMessageBox target;
-        target.hWnd = box.hWnd;
-        TestSupport::PressMessageBoxButton(target, iButtonId);
+        TestSupport::PressMessageBoxButton(box, iButtonId);
         m_hAnswered = box.hWnd;
         const ULONGLONG ullDeadline = GetTickCount64() + BOX_TIMEOUT_MS;
         while (IsWindow(box.hWnd) && GetTickCount64() < ullDeadline)
@@ -130,12 +122,7 @@ private:
     static SShownBox Describe(const TestSupport::SMessageBox& found)
     {
         SShownBox box;
-        box.hWnd = found.hWnd;
-        box.strCaption = found.strCaption;
-        box.strText = found.strText;
-        box.bHasYes = found.bHasYes;
-        box.bHasNo = found.bHasNo;
-        box.bHasOk = found.bHasOk;
+        static_cast<TestSupport::SMessageBox&>(box) = found;
         box.bTopmost = (GetWindowLongW(found.hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
         box.uiIconBits = reinterpret_cast<UINT_PTR>(GetPropW(found.hWnd, PROBE_ICON_PROPERTY));
         return box;
