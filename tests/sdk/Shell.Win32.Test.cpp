@@ -28,17 +28,6 @@ DWORD GetOwnHandleCount()
     return dwCount;
 }
 
-BOOL CALLBACK CloseOwnDialog(HWND hWnd, LPARAM)
-{
-    DWORD dwOwner = 0;
-    GetWindowThreadProcessId(hWnd, &dwOwner);
-    wchar_t wszClass[WINDOW_CLASS_MAX_UNITS] = {};
-    GetClassNameW(hWnd, wszClass, WINDOW_CLASS_MAX_UNITS);
-    if (dwOwner == GetCurrentProcessId() && std::wstring(wszClass) == MESSAGE_BOX_CLASS && IsWindowVisible(hWnd))
-        PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return TRUE;
-}
-
 // Answers the error boxes the shell shows for a request it cannot carry out,
 // as a user would, while the object lives.
 class CErrorBoxAnswerer
@@ -50,7 +39,10 @@ public:
               {
                   while (!m_bStop)
                   {
-                      EnumWindows(CloseOwnDialog, 0);
+                      const SMessageBox box = WaitForMessageBox(GetCurrentProcessId(), POLL_INTERVAL_MS);
+                      if (!box.hWnd)
+                          continue;
+                      PressMessageBoxButton(box, IDOK);
                       Sleep(POLL_INTERVAL_MS);
                   }
               })

@@ -17,6 +17,8 @@ constexpr DWORD PATH_BUFFER_UNITS = 32768;
 constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF; // the static control of a message box
 constexpr int WINDOW_TEXT_MAX = 8192;
 constexpr DWORD PIPE_CHUNK_BYTES = 4096;
+const wchar_t* const MESSAGE_BOX_CLASS = L"#32770";
+constexpr int WINDOW_CLASS_MAX_UNITS = 64;
 
 SString GetWindowTextUtf8(HWND hWnd)
 {

@@ -91,10 +91,6 @@ struct SMessageBox
     bool bHasNo = false;
     bool bHasOk = false;
 };
-// The window class of message boxes.
-constexpr const wchar_t* MESSAGE_BOX_CLASS = L"#32770";
-// Room for a window class name.
-constexpr int WINDOW_CLASS_MAX_UNITS = 64;
 // Polls for a message box of the process up to dwTimeoutMs; hWnd is null when
 // none appeared.
 SMessageBox WaitForMessageBox(DWORD dwProcessId, DWORD dwTimeoutMs);
