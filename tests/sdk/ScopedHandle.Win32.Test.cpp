@@ -91,3 +91,14 @@ TEST(LastErrorKeeper, RestoresOnScopeEnd)
     }
     EXPECT_EQ(LAST_ERROR_SENTINEL, GetLastError());
 }
+
+TEST(ScopedHandle, OpenClipboardIsClosedAtScopeEnd)
+{
+    {
+        const CScopedOpenClipboard clipboard(OpenClipboard(nullptr) != FALSE);
+        ASSERT_TRUE(clipboard.IsValid());
+    }
+    // Closing fails when this thread does not have the clipboard open.
+    EXPECT_FALSE(CloseClipboard());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CLIPBOARD_NOT_OPEN), GetLastError());
+}
