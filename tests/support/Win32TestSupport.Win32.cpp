@@ -49,6 +49,35 @@ BOOL CALLBACK FindMessageBoxOfProcess(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
+std::wstring GetFolderOf(const std::wstring& wstrPath)
+{
+    return wstrPath.substr(0, wstrPath.find_last_of(L'\\'));
+}
+
+// Waits for a started child as RunChild promises.
+SChildResult RunStarted(CChildProcess& child, bool bStarted, DWORD dwTimeoutMs,
+                        const std::function<void(DWORD dwProcessId)>& pfnWhileRunning)
+{
+    SChildResult result;
+    if (!bStarted)
+        return result;
+    result.bStarted = true;
+    result.dwProcessId = child.GetProcessId();
+    std::optional<DWORD> exitCode = child.WaitForExit(dwTimeoutMs,
+                                                      [&]
+                                                      {
+                                                          if (pfnWhileRunning)
+                                                              pfnWhileRunning(result.dwProcessId);
+                                                      });
+    result.bFinished = exitCode.has_value();
+    if (!result.bFinished)
+    {
+        child.Terminate();
+        exitCode = child.WaitForExit(0);
+    }
+    result.dwExitCode = exitCode.value_or(~0u);
+    return result;
+}
 } // namespace
 
 std::wstring GetBinDirectory()
@@ -56,7 +85,7 @@ std::wstring GetBinDirectory()
     std::wstring wstrPath(PATH_BUFFER_UNITS, L'\0');
     DWORD dwLength = GetModuleFileNameW(nullptr, wstrPath.data(), PATH_BUFFER_UNITS);
     wstrPath.resize(dwLength);
-    return wstrPath.substr(0, wstrPath.find_last_of(L'\\'));
+    return GetFolderOf(wstrPath);
 }
 
 std::wstring GetHelperPath(const wchar_t* szFileName)
@@ -102,7 +131,12 @@ bool CChildProcess::Start(const std::wstring& wstrProgram, const std::wstring& w
     std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\"";
     if (!wstrArguments.empty())
         wstrCommandLine += L" " + wstrArguments;
+    return StartCommandLine(wstrProgram, wstrCommandLine, GetFolderOf(wstrProgram), bCaptureOutput);
+}
 
+bool CChildProcess::StartCommandLine(const std::wstring& wstrProgram, const std::wstring& wstrCommandLine,
+                                     const std::wstring& wstrWorkingFolder, bool bCaptureOutput)
+{
     STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof(startupInfo);
     // The child's end of the pipe; this process lets go of it once the child has it.
@@ -123,9 +157,10 @@ bool CChildProcess::Start(const std::wstring& wstrProgram, const std::wstring& w
     }
 
     PROCESS_INFORMATION processInfo = {};
-    const std::wstring wstrFolder = wstrProgram.substr(0, wstrProgram.find_last_of(L'\\'));
-    if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, bCaptureOutput, 0, nullptr,
-                        wstrFolder.c_str(), &startupInfo, &processInfo))
+    // CreateProcessW may write into the command line.
+    std::wstring wstrMutableCommandLine = wstrCommandLine;
+    if (!CreateProcessW(wstrProgram.c_str(), wstrMutableCommandLine.data(), nullptr, nullptr, bCaptureOutput, 0,
+                        nullptr, wstrWorkingFolder.c_str(), &startupInfo, &processInfo))
         return false;
     const SharedUtil::CScopedKernelHandle thread(processInfo.hThread);
     m_Process.Reset(processInfo.hProcess);
@@ -174,26 +209,17 @@ std::string CChildProcess::ReadOutput()
 SChildResult RunChild(const std::wstring& wstrProgram, const std::wstring& wstrArguments, DWORD dwTimeoutMs,
                       const std::function<void(DWORD dwProcessId)>& pfnWhileRunning)
 {
-    SChildResult result;
     CChildProcess child;
-    if (!child.Start(wstrProgram, wstrArguments))
-        return result;
-    result.bStarted = true;
-    result.dwProcessId = child.GetProcessId();
-    std::optional<DWORD> exitCode = child.WaitForExit(dwTimeoutMs,
-                                                      [&]
-                                                      {
-                                                          if (pfnWhileRunning)
-                                                              pfnWhileRunning(result.dwProcessId);
-                                                      });
-    result.bFinished = exitCode.has_value();
-    if (!result.bFinished)
-    {
-        child.Terminate();
-        exitCode = child.WaitForExit(0);
-    }
-    result.dwExitCode = exitCode.value_or(~0u);
-    return result;
+    return RunStarted(child, child.Start(wstrProgram, wstrArguments), dwTimeoutMs, pfnWhileRunning);
+}
+
+SChildResult RunChildCommandLine(const std::wstring& wstrProgram, const std::wstring& wstrCommandLine,
+                                 const std::wstring& wstrWorkingFolder, DWORD dwTimeoutMs,
+                                 const std::function<void(DWORD dwProcessId)>& pfnWhileRunning)
+{
+    CChildProcess child;
+    return RunStarted(child, child.StartCommandLine(wstrProgram, wstrCommandLine, wstrWorkingFolder), dwTimeoutMs,
+                      pfnWhileRunning);
 }
 
 SMessageBox WaitForMessageBox(DWORD dwProcessId, DWORD dwTimeoutMs)

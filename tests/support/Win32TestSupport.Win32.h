@@ -45,6 +45,10 @@ public:
     // program's folder. With bCaptureOutput its standard output and error go
     // to a pipe that ReadOutput reads.
     bool Start(const std::wstring& wstrProgram, const std::wstring& wstrArguments, bool bCaptureOutput = false);
+    // The same with the whole command line as given (the program name in it
+    // need not be quoted) and the working folder of the caller's choice.
+    bool StartCommandLine(const std::wstring& wstrProgram, const std::wstring& wstrCommandLine,
+                          const std::wstring& wstrWorkingFolder, bool bCaptureOutput = false);
 
     DWORD GetProcessId() const { return m_dwProcessId; }
     bool HasEnded() const;
@@ -80,6 +84,11 @@ struct SChildResult
 // running at the time-out is terminated (bFinished false).
 SChildResult RunChild(const std::wstring& wstrProgram, const std::wstring& wstrArguments, DWORD dwTimeoutMs,
                       const std::function<void(DWORD dwProcessId)>& pfnWhileRunning = nullptr);
+// The same with the whole command line as given (the program name in it need
+// not be quoted) and the working folder of the caller's choice.
+SChildResult RunChildCommandLine(const std::wstring& wstrProgram, const std::wstring& wstrCommandLine,
+                                 const std::wstring& wstrWorkingFolder, DWORD dwTimeoutMs,
+                                 const std::function<void(DWORD dwProcessId)>& pfnWhileRunning = nullptr);
 
 // A message box (dialog class "#32770") shown by the given process.
 struct SMessageBox

@@ -102,10 +102,10 @@ LRESULT CALLBACK TagMessageBoxes(int iCode, WPARAM wParam, LPARAM lParam)
 int main()
 {
     int iArgCount = 0;
-    const CScopedLocalMemory args(CommandLineToArgvW(GetCommandLineW(), &iArgCount));
-    if (!args || iArgCount < 2)
+    LPWSTR* pArgs = CommandLineToArgvW(GetCommandLineW(), &iArgCount);
+    const CScopedLocalMemory hArgs(pArgs);
+    if (!pArgs || iArgCount < 2)
         return PROBE_BAD_ARGUMENTS;
-    LPWSTR* pArgs = static_cast<LPWSTR*>(args.Get());
     const std::wstring wstrMode = pArgs[1];
 
     SetWindowsHookExW(WH_CALLWNDPROCRET, TagMessageBoxes, nullptr, GetCurrentThreadId());
