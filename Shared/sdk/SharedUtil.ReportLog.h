@@ -3,10 +3,11 @@
 #include <cstdint>
 
 #include "SString.h"
+#include "SharedUtil.Windows.h"
 
 // The diagnostics journal report.log in the all-users application-data folder,
-// one folder per major.minor version. Windows only; the folding of repeats
-// and the line format are in SharedUtil.ReportFilter.h.
+// one folder per major.minor version. The folding of repeats and the line
+// format are in SharedUtil.ReportFilter.h.
 namespace SharedUtil
 {
 // Records one diagnostic under the message site's identifier. With uiMaxPerId
