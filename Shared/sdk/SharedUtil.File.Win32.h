@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SharedUtil.File.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 
 // Windows-only parts of the file utilities that tests reach directly.
@@ -9,9 +10,13 @@ namespace SharedUtil
 // The errno that OpenFileChecked reports for a failed CreateFileW.
 int ErrnoFromWin32Error(DWORD uiError);
 
-// The final-path query of OpenFileChecked, replaceable because Wine cannot
-// open a file on a network share. Returns the query that was installed before;
-// null restores the default, GetFinalPathNameByHandleW.
-using FinalPathQuery = DWORD(WINAPI*)(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags);
-FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery);
+// Opens a folder, creating it when missing, and holds it: while the handle
+// lives, the folder cannot be renamed, removed or replaced. Invalid when the
+// folder cannot be had or its name is a reparse point (a junction, a symbolic
+// link); nothing is created or changed through such a link.
+CScopedKernelHandle HoldFolder(const SString& strPath);
+
+// How long AppendToFile waits for another writer's append lock before the
+// bytes are given up.
+constexpr DWORD APPEND_LOCK_WAIT_MS = 2000;
 } // namespace SharedUtil

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.File.Seam.h"
 #include "SharedUtil.File.Win32.h"
+#include "support/ScopedOverride.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,8 +23,6 @@ constexpr int ERRNO_SENTINEL = 0xdead;
 constexpr DWORD LAST_ERROR_SENTINEL = 0xdeadbeef;
 // Capacity of the GetShortPathNameW / GetTempPathW buffers of the tests.
 constexpr DWORD PATH_BUFFER_UNITS = 32768;
-// The buffer OpenFileChecked offers for a handle's final path.
-constexpr DWORD FINAL_PATH_CAPACITY = 1024;
 
 SString Utf8(const char8_t* szText)
 {
@@ -145,9 +145,7 @@ public:
         ms_wstrPath = wstrPath;
         ms_uiReturned = uiReturned;
         ms_uiCalls = 0;
-        m_pPrevious = SetFinalPathQuery(&Answer);
     }
-    ~CFinalPathAnswer() { SetFinalPathQuery(m_pPrevious); }
 
     static DWORD WINAPI Answer(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags)
     {
@@ -167,7 +165,7 @@ public:
     static inline bool ms_bDiskHandle = false;
 
 private:
-    FinalPathQuery m_pPrevious;
+    TestSupport::CScopedOverride<FinalPathQuery> m_Query{SetFinalPathQuery, &Answer};
 };
 } // namespace
 
