@@ -40,13 +40,7 @@ constexpr DWORD SHARE_ALL_BUT_DELETE = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // write access besides.
 constexpr DWORD APPEND_ACCESS = GENERIC_READ | FILE_APPEND_DATA;
 
-// The append lock: one byte far past any data a file will hold. Windows
-// enforces byte-range locks on reads and writes, so a lock over the data would
-// make readers, and writers that take no lock, fail while it is held; this one
-// stands in the way of nobody but the writers that ask for it.
-constexpr DWORD APPEND_LOCK_OFFSET_LOW = 0xFFFFFFFE;
-constexpr DWORD APPEND_LOCK_OFFSET_HIGH = 0x7FFFFFFF;
-constexpr DWORD APPEND_LOCK_BYTES = 1;
+constexpr unsigned DWORD_BITS = 32;
 // Pause between two tries for a lock that another writer holds.
 constexpr DWORD APPEND_LOCK_RETRY_MS = 1;
 
@@ -186,8 +180,8 @@ bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange)
 bool WriteUnderAppendLock(HANDLE hFile, const void* pData, uint32_t uiLength)
 {
     OVERLAPPED lockRange = {};
-    lockRange.Offset = APPEND_LOCK_OFFSET_LOW;
-    lockRange.OffsetHigh = APPEND_LOCK_OFFSET_HIGH;
+    lockRange.Offset = static_cast<DWORD>(APPEND_LOCK_OFFSET);
+    lockRange.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> DWORD_BITS);
     if (!TakeAppendLock(hFile, lockRange))
         return false;
     DWORD uiWritten = 0;
@@ -349,8 +343,8 @@ CScopedKernelHandle HoldFolder(const SString& strPath)
     const WString wstrPath = Utf8ToWide(strPath);
     if (wstrPath.empty())
         return CScopedKernelHandle();
-    // Creating fails harmlessly where the name is taken, by a folder or by a
-    // link; the open below tells the two apart.
+    // Creating fails harmlessly where the name is taken, by a folder (maybe
+    // made by another writer just now) or by a link; the open tells them apart.
     for (bool bCreated = false;; bCreated = true)
     {
         CScopedKernelHandle hFolder(CreateFileW(wstrPath.c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL_BUT_DELETE, nullptr,
@@ -364,8 +358,9 @@ CScopedKernelHandle HoldFolder(const SString& strPath)
                 (dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY;
             return bPlainFolder ? std::move(hFolder) : CScopedKernelHandle();
         }
-        if (bCreated || GetLastError() != ERROR_FILE_NOT_FOUND || !CreateDirectoryW(wstrPath.c_str(), nullptr))
+        if (bCreated || GetLastError() != ERROR_FILE_NOT_FOUND)
             return CScopedKernelHandle();
+        CreateDirectoryW(wstrPath.c_str(), nullptr);
     }
 }
 

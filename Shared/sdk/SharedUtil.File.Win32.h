@@ -16,6 +16,15 @@ int ErrnoFromWin32Error(DWORD uiError);
 // link); nothing is created or changed through such a link.
 CScopedKernelHandle HoldFolder(const SString& strPath);
 
+// The append lock that AppendToFile holds around its one write: an exclusive
+// byte-range lock (LockFileEx) on this one byte, far past any data a file will
+// hold. Every writer that appends to a shared file takes it. Windows enforces
+// byte-range locks on reads and writes, so a lock over the data would make
+// readers, and writers that take no lock, fail while it is held; this byte is
+// in nobody's way but that of the writers that ask for it.
+constexpr uint64_t APPEND_LOCK_OFFSET = 0x7FFFFFFFFFFFFFFEull;
+constexpr DWORD APPEND_LOCK_BYTES = 1;
+
 // How long AppendToFile waits for another writer's append lock before the
 // bytes are given up.
 constexpr DWORD APPEND_LOCK_WAIT_MS = 2000;

@@ -67,6 +67,16 @@ CProductSettingsGuard::~CProductSettingsGuard()
     }
 }
 
+void CProductSettingsGuard::DeleteAll() const
+{
+    for (const SSavedValue& saved : m_Saved)
+    {
+        const CScopedRegistryKey hSettings = OpenMachineKey(PRODUCT_SETTINGS_KEY, KEY_SET_VALUE | saved.samView);
+        if (hSettings.IsValid())
+            RegDeleteValueW(hSettings.Get(), saved.wstrName.c_str());
+    }
+}
+
 bool SetRawProductSetting(REGSAM samView, const wchar_t* wszName, DWORD dwType, const void* pData, DWORD dwSize)
 {
     HKEY hCreated = nullptr;

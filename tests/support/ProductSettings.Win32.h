@@ -27,6 +27,9 @@ public:
     CProductSettingsGuard(const CProductSettingsGuard&) = delete;
     CProductSettingsGuard& operator=(const CProductSettingsGuard&) = delete;
 
+    // Deletes the named settings in both views, for a test that starts from none.
+    void DeleteAll() const;
+
 private:
     struct SSavedValue
     {
