@@ -21,6 +21,8 @@ namespace SharedUtil
 {
 namespace
 {
+// \\?\ starts the final path of a file on a drive.
+constexpr wchar_t LOCAL_FINAL_PATH_PREFIX[] = L"\\\\?\\";
 // \\?\UNC\ starts the final path of a file on a network share.
 constexpr wchar_t NETWORK_FINAL_PATH_PREFIX[] = L"\\\\?\\UNC\\";
 constexpr DWORD NETWORK_FINAL_PATH_PREFIX_LENGTH = std::size(NETWORK_FINAL_PATH_PREFIX) - 1;
@@ -140,9 +142,16 @@ bool IsNetworkFinalPath(const wchar_t* szPath, DWORD uiLength)
     return true;
 }
 
-// Clears read-only, hidden and system marks. False only when the name is a
-// link that is to be refused; a file that cannot be reached is left to the
-// open that follows.
+// Clears read-only, hidden and system marks; zero times stay as they are.
+void SetNormalAttributes(HANDLE hFile)
+{
+    FILE_BASIC_INFO info = {};
+    info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(hFile, FileBasicInfo, &info, sizeof(info));
+}
+
+// False only when the name is a link that is to be refused; a file that
+// cannot be reached is left to the open that follows.
 bool ResetAttributes(const WString& wstrPath, ELinkPolicy eLinks)
 {
     const CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), FILE_WRITE_ATTRIBUTES, SHARE_ALL, nullptr,
@@ -151,11 +160,17 @@ bool ResetAttributes(const WString& wstrPath, ELinkPolicy eLinks)
         return true;
     if (eLinks == ELinkPolicy::REFUSE_LINKS && IsReparsePoint(hFile.Get()))
         return false;
-    // Zero times are left as they are.
-    FILE_BASIC_INFO info = {};
-    info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(hFile.Get(), FileBasicInfo, &info, sizeof(info));
+    SetNormalAttributes(hFile.Get());
     return true;
+}
+
+// The final path, as the query left it, is exactly the expected one (letters
+// in any case).
+bool IsFinalPath(const wchar_t* szFinalPath, DWORD uiLength, const WString& wstrExpected)
+{
+    return uiLength < FINAL_PATH_CAPACITY && uiLength == wstrExpected.size() &&
+           CompareStringOrdinal(szFinalPath, static_cast<int>(uiLength), wstrExpected.c_str(),
+                                static_cast<int>(uiLength), TRUE) == CSTR_EQUAL;
 }
 
 // Waits up to APPEND_LOCK_WAIT_MS for the append lock. A file system that
@@ -191,8 +206,10 @@ bool WriteUnderAppendLock(HANDLE hFile, const void* pData, uint32_t uiLength)
 }
 
 // The checked open up to the handle: our path rules, disk files only, no
-// files on network shares. On failure an invalid handle, with errno set.
-CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD dwDisposition, ELinkPolicy eLinks)
+// files on network shares; with pwstrFinalPath, only the file whose final
+// path that is. On failure an invalid handle, with errno set.
+CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD dwDisposition, ELinkPolicy eLinks,
+                                      const WString* pwstrFinalPath = nullptr)
 {
     if (!IsPermittedFilePath(szPath))
         return FailHandleWithErrno(EINVAL);
@@ -213,7 +230,8 @@ CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD 
 
         wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
         const DWORD uiFinalLength = g_pFinalPathQuery(hFile.Get(), szFinalPath, FINAL_PATH_CAPACITY, 0);
-        if (IsNetworkFinalPath(szFinalPath, uiFinalLength))
+        if (IsNetworkFinalPath(szFinalPath, uiFinalLength) ||
+            (pwstrFinalPath && !IsFinalPath(szFinalPath, uiFinalLength, *pwstrFinalPath)))
             return FailHandleWithErrno(EACCES);
 
         if (eLinks == ELinkPolicy::REFUSE_LINKS && IsReparsePoint(hFile.Get()))
@@ -336,6 +354,51 @@ FILE* OpenFileChecked(const char* szPath, const char* szMode)
         return FailWithErrno(iErrno);
     }
     return pStream;
+}
+
+bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength)
+{
+    SU_ASSERT(pData || uiLength == 0);
+    if (!pData && uiLength != 0)
+        return false;
+    const SString strPath = CombinePath(strRoot, strRelativePath);
+
+    // Most times the file is there and writable, and its final path is the
+    // path asked for: no link was on the way, and one open does it all.
+    {
+        const WString wstrFinalPath = LOCAL_FINAL_PATH_PREFIX + Utf8ToWide(strPath);
+        const CScopedKernelHandle hFile =
+            OpenHandleChecked(strPath.c_str(), APPEND_ACCESS | FILE_WRITE_ATTRIBUTES, OPEN_EXISTING,
+                              ELinkPolicy::REFUSE_LINKS, &wstrFinalPath);
+        if (hFile.IsValid())
+        {
+            SetNormalAttributes(hFile.Get());
+            return uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength);
+        }
+    }
+
+    // Else each folder below the root is held, created when missing, before
+    // the next is looked at, and the file is opened without following a link.
+    const SString strSeparator = "\\";
+    std::vector<SString> parts;
+    NormalizeSeparators(strRelativePath).SplitInto(strSeparator, parts);
+    std::vector<CScopedKernelHandle> heldFolders;
+    SString strFolder = strRoot;
+    for (std::size_t uiPart = 0; uiPart + 1 < parts.size(); ++uiPart)
+    {
+        strFolder = CombinePath(strFolder, parts[uiPart]);
+        CScopedKernelHandle hFolder = HoldFolder(strFolder);
+        if (!hFolder.IsValid() && heldFolders.empty())
+        {
+            // The root itself may be missing.
+            EnsureParentFolders(strFolder);
+            hFolder = HoldFolder(strFolder);
+        }
+        if (!hFolder.IsValid())
+            return false;
+        heldFolders.push_back(std::move(hFolder));
+    }
+    return AppendToFile(strPath, pData, uiLength, true, ELinkPolicy::REFUSE_LINKS);
 }
 
 CScopedKernelHandle HoldFolder(const SString& strPath)

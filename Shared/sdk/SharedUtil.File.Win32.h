@@ -10,6 +10,13 @@ namespace SharedUtil
 // The errno that OpenFileChecked reports for a failed CreateFileW.
 int ErrnoFromWin32Error(DWORD uiError);
 
+// AppendToFile with the attribute reset, to strRoot\strRelativePath where
+// others may have put a link in place of a folder below strRoot or of the
+// file: missing folders below the root (and the root) are created, and
+// nothing is created, reset or written when a folder below the root or the
+// file is a reparse point (a junction, a symbolic link).
+bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength);
+
 // Opens a folder, creating it when missing, and holds it: while the handle
 // lives, the folder cannot be renamed, removed or replaced. Invalid when the
 // folder cannot be had or its name is a reparse point (a junction, a symbolic

@@ -25,32 +25,15 @@ CReportRepeatFilter g_ReportRepeatFilter;
 ReportIdCounts g_ReportIdCounts;
 SString g_strAllUsersFolderName;
 
-// One open, append and close per line: nothing waits in a buffer.
-//
-// Any user may create folders in the all-users folder, so a link in place of
-// our folders or of the file could send an administrator's lines, and the
-// attribute reset, to a file that user chose. The two folders are held while
-// the line is written, so that none can be swapped for a link meanwhile, and
-// a line that would go through a link is lost.
+// One open, append and close per line: nothing waits in a buffer. Any user
+// may create folders in the all-users folder, so a link in place of our
+// folders or of the file could send an administrator's lines, and the
+// attribute reset, to a file of that user's choosing: such a line is lost.
 void AppendReportLine(const SPendingLine& line)
 {
-    const SString strProductFolder = CombinePath(GetAllUsersAppDataPath(), GetAllUsersFolderName());
-    CScopedKernelHandle hProductFolder = HoldFolder(strProductFolder);
-    if (!hProductFolder.IsValid())
-    {
-        // The all-users folder itself may be missing.
-        EnsureParentFolders(strProductFolder);
-        hProductFolder = HoldFolder(strProductFolder);
-    }
-    const SString strVersionFolder = CombinePath(strProductFolder, GetMajorMinorVersion());
-    const CScopedKernelHandle hVersionFolder =
-        hProductFolder.IsValid() ? HoldFolder(strVersionFolder) : CScopedKernelHandle();
-    if (!hVersionFolder.IsValid())
-        return;
-
     const SString strLine = FormatReportLine(line, GetReportTime(), GetSystemInfoTag(), GetProcessLogTag());
-    AppendToFile(CombinePath(strVersionFolder, REPORT_FILE_NAME), strLine.data(), static_cast<uint32_t>(strLine.size()),
-                 true, ELinkPolicy::REFUSE_LINKS);
+    AppendBelowFolder(GetAllUsersAppDataPath(), CombinePath(GetAllUsersFolderName(), GetMajorMinorVersion(), REPORT_FILE_NAME),
+                      strLine.data(), static_cast<uint32_t>(strLine.size()));
 }
 } // namespace
 

@@ -465,6 +465,21 @@ BOOL WINAPI ReportStandInAsLink(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS eClass, 
     return bResult;
 }
 
+// Through a link, a file's final path is where the link leads.
+std::optional<SFileId> g_StandInLog;
+
+DWORD WINAPI ReportStandInLogElsewhere(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags)
+{
+    if (!g_StandInLog || QueryFileId(hFile) != g_StandInLog)
+        return GetFinalPathNameByHandleW(hFile, szPath, uiCapacity, uiFlags);
+    const std::wstring_view wsvElsewhere = L"\\\\?\\C:\\elsewhere\\report.log";
+    if (uiCapacity <= wsvElsewhere.size())
+        return static_cast<DWORD>(wsvElsewhere.size() + 1);
+    wsvElsewhere.copy(szPath, wsvElsewhere.size());
+    szPath[wsvElsewhere.size()] = L'\0';
+    return static_cast<DWORD>(wsvElsewhere.size());
+}
+
 std::optional<SFileId> QueryFileIdOfPath(const std::wstring& wstrPath)
 {
     const CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING,
@@ -482,19 +497,23 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
         const char* szWhere;
         ELinkKind eKind;
         bool bFolder;
+        // A writable report.log where the version-folder link leads.
+        bool bLogBehind;
     };
     const SCase cases[] = {
-        {"Qel Vendaro All", ELinkKind::JUNCTION, true},
-        {"Qel Vendaro All", ELinkKind::SYMBOLIC_LINK, true},
-        {"Qel Vendaro All\\1.7", ELinkKind::JUNCTION, true},
-        {"Qel Vendaro All\\1.7", ELinkKind::SYMBOLIC_LINK, true},
-        {"Qel Vendaro All\\1.7\\report.log", ELinkKind::SYMBOLIC_LINK, false},
+        {"Qel Vendaro All", ELinkKind::JUNCTION, true, false},
+        {"Qel Vendaro All", ELinkKind::SYMBOLIC_LINK, true, false},
+        {"Qel Vendaro All\\1.7", ELinkKind::JUNCTION, true, false},
+        {"Qel Vendaro All\\1.7", ELinkKind::SYMBOLIC_LINK, true, false},
+        {"Qel Vendaro All\\1.7", ELinkKind::JUNCTION, true, true},
+        {"Qel Vendaro All\\1.7\\report.log", ELinkKind::SYMBOLIC_LINK, false, false},
     };
     for (const SCase& testCase : cases)
     {
         const bool bJunction = testCase.eKind == ELinkKind::JUNCTION;
         // Each case's texts are its own, so that the repeat filter folds none.
-        const SString strCase("%s at %s", bJunction ? "junction" : "symbolic link", testCase.szWhere);
+        const SString strCase("%s at %s%s", bJunction ? "junction" : "symbolic link", testCase.szWhere,
+                              testCase.bLogBehind ? " to a log" : "");
         SCOPED_TRACE(strCase);
         RemoveProductFolder();
         const TestSupport::CTempFolder target;
@@ -512,6 +531,7 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
         // The stand-in is the target: it is what a write through the link would change.
         std::wstring wstrTouched = wstrTarget;
         std::optional<TestSupport::CScopedOverride<FileInformationQuery>> standIn;
+        std::optional<TestSupport::CScopedOverride<FinalPathQuery>> standInFinalPath;
         if (!bRealLink)
         {
             wstrTouched = wstrLink;
@@ -526,11 +546,27 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
             ASSERT_TRUE(g_StandInLink.has_value());
             standIn.emplace(SetFileInformationQuery, &ReportStandInAsLink);
         }
+        const std::wstring wstrLogBehind = wstrTouched + L"\\report.log";
+        if (testCase.bLogBehind)
+        {
+            ASSERT_TRUE(TestSupport::WriteBytesToFile(wstrLogBehind, TARGET_FILE_BYTES));
+            if (!bRealLink)
+            {
+                g_StandInLog = QueryFileIdOfPath(wstrLogBehind);
+                standInFinalPath.emplace(SetFinalPathQuery, &ReportStandInLogElsewhere);
+            }
+        }
         RecordProperty(testCase.szWhere, bRealLink ? "real link" : "stand-in through the handle-query seam");
 
         WriteReportLog(TEST_ID, "through a " + strCase);
 
-        if (testCase.bFolder)
+        if (testCase.bLogBehind)
+        {
+            EXPECT_EQ(TARGET_FILE_BYTES, TestSupport::ReadBytesFromFile(wstrLogBehind));
+            EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(wstrTouched),
+                                       std::filesystem::directory_iterator()));
+        }
+        else if (testCase.bFolder)
         {
             EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(wstrTouched)));
         }
@@ -543,7 +579,10 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
 
         // Only that line was lost.
         standIn.reset();
+        standInFinalPath.reset();
         g_StandInLink.reset();
+        g_StandInLog.reset();
+        DeleteFileW(wstrLogBehind.c_str());
         SetFileAttributesW(wstrLink.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (testCase.bFolder)
             RemoveDirectoryW(wstrLink.c_str());
