@@ -179,8 +179,7 @@ bool IsFinalPath(const wchar_t* szFinalPath, DWORD uiLength, const WString& wstr
 bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange)
 {
     const ULONGLONG ullDeadline = GetTickCount64() + APPEND_LOCK_WAIT_MS;
-    while (!LockFileEx(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0,
-                       &lockRange))
+    while (!LockFileEx(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0, &lockRange))
     {
         if (GetLastError() != ERROR_LOCK_VIOLATION)
             return true;
@@ -336,8 +335,8 @@ FILE* OpenFileChecked(const char* szPath, const char* szMode)
         return nullptr;
 
     // The descriptor owns the handle from here on, and the stream the descriptor.
-    const int iDescriptor = _open_osfhandle(reinterpret_cast<intptr_t>(hFile.Get()),
-                                            ToOsHandleFlags(mode.uiDescriptorFlags));
+    const int iDescriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(hFile.Get()), ToOsHandleFlags(mode.uiDescriptorFlags));
     if (iDescriptor == -1)
     {
         const int iErrno = errno;
@@ -367,9 +366,8 @@ bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, c
     // path asked for: no link was on the way, and one open does it all.
     {
         const WString wstrFinalPath = LOCAL_FINAL_PATH_PREFIX + Utf8ToWide(strPath);
-        const CScopedKernelHandle hFile =
-            OpenHandleChecked(strPath.c_str(), APPEND_ACCESS | FILE_WRITE_ATTRIBUTES, OPEN_EXISTING,
-                              ELinkPolicy::REFUSE_LINKS, &wstrFinalPath);
+        const CScopedKernelHandle hFile = OpenHandleChecked(strPath.c_str(), APPEND_ACCESS | FILE_WRITE_ATTRIBUTES,
+                                                            OPEN_EXISTING, ELinkPolicy::REFUSE_LINKS, &wstrFinalPath);
         if (hFile.IsValid())
         {
             SetNormalAttributes(hFile.Get());
@@ -411,8 +409,8 @@ CScopedKernelHandle HoldFolder(const SString& strPath)
     for (bool bCreated = false;; bCreated = true)
     {
         CScopedKernelHandle hFolder(CreateFileW(wstrPath.c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL_BUT_DELETE, nullptr,
-                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                                nullptr));
+                                                OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (hFolder.IsValid())
         {
             const DWORD dwAttributes = QueryOwnAttributes(hFolder.Get());

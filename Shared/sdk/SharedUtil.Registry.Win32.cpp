@@ -207,8 +207,8 @@ void WriteRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName
     const WString wstrValue = Utf8ToWide(strValue);
 
     HKEY hCreated = nullptr;
-    RegCreateKeyExW(hRoot, wstrSubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                    &hCreated, nullptr);
+    RegCreateKeyExW(hRoot, wstrSubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hCreated,
+                    nullptr);
     const CScopedRegistryKey hKey(hCreated);
     if (!hKey.IsValid())
         return;

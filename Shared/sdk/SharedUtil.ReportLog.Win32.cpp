@@ -32,8 +32,9 @@ SString g_strAllUsersFolderName;
 void AppendReportLine(const SPendingLine& line)
 {
     const SString strLine = FormatReportLine(line, GetReportTime(), GetSystemInfoTag(), GetProcessLogTag());
-    AppendBelowFolder(GetAllUsersAppDataPath(), CombinePath(GetAllUsersFolderName(), GetMajorMinorVersion(), REPORT_FILE_NAME),
-                      strLine.data(), static_cast<uint32_t>(strLine.size()));
+    AppendBelowFolder(GetAllUsersAppDataPath(),
+                      CombinePath(GetAllUsersFolderName(), GetMajorMinorVersion(), REPORT_FILE_NAME), strLine.data(),
+                      static_cast<uint32_t>(strLine.size()));
 }
 } // namespace
 

@@ -455,14 +455,14 @@ TEST_F(FileWin32, AppendToFileWaitsForTheAppendLockAndLeavesReadersAlone)
     const SString strFile = Path("locked.log");
     const WString wstrFile = WidePath(L"locked.log");
     ASSERT_TRUE(WriteWholeFile(wstrFile, "a"));
-    const CScopedKernelHandle hOther(CreateFileW(wstrFile.c_str(), GENERIC_READ | FILE_APPEND_DATA, SHARE_ALL, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr));
+    const CScopedKernelHandle hOther(
+        CreateFileW(wstrFile.c_str(), GENERIC_READ | FILE_APPEND_DATA, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(hOther.IsValid());
     OVERLAPPED range = {};
     range.Offset = static_cast<DWORD>(APPEND_LOCK_OFFSET);
     range.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> 32);
-    ASSERT_TRUE(LockFileEx(hOther.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0,
-                           &range));
+    ASSERT_TRUE(
+        LockFileEx(hOther.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0, &range));
 
     // The lock stands in no reader's way.
     EXPECT_EQ("a", ReadWholeFile(wstrFile, SHARE_ALL));

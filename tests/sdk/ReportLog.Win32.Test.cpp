@@ -336,7 +336,8 @@ TEST_F(ReportLogFile, WritersInManyProcessesWriteEveryLineOnceAndWhole)
     // Short lines give many chances to meet; 10 KB lines take long to write.
     constexpr uint32_t WRITERS = 16;
     const SWriterRound rounds[] = {
-        {WRITERS, 25, 80}, {WRITERS, 25, 80}, {WRITERS, 25, 80}, {WRITERS, 3, 10240}, {WRITERS, 3, 10240}, {WRITERS, 3, 10240},
+        {WRITERS, 25, 80},   {WRITERS, 25, 80},   {WRITERS, 25, 80},
+        {WRITERS, 3, 10240}, {WRITERS, 3, 10240}, {WRITERS, 3, 10240},
     };
     for (std::size_t uiRound = 0; uiRound < std::size(rounds); ++uiRound)
     {
@@ -394,7 +395,7 @@ bool MakeJunction(const std::wstring& wstrLink, const std::wstring& wstrTarget)
     if (!CreateDirectoryW(wstrLink.c_str(), nullptr))
         return false;
     CScopedKernelHandle hLink(CreateFileW(wstrLink.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     const std::wstring wstrSubstitute = L"\\??\\" + wstrTarget;
     const WORD wSubstituteBytes = static_cast<WORD>(wstrSubstitute.size() * sizeof(wchar_t));
     const WORD wPrintBytes = static_cast<WORD>(wstrTarget.size() * sizeof(wchar_t));
@@ -526,8 +527,8 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
             ASSERT_TRUE(SetFileAttributesW(wstrTarget.c_str(), FILE_ATTRIBUTE_READONLY));
         }
 
-        const bool bRealLink = bJunction ? MakeJunction(wstrLink, wstrTarget)
-                                         : MakeSymbolicLink(wstrLink, wstrTarget, testCase.bFolder);
+        const bool bRealLink =
+            bJunction ? MakeJunction(wstrLink, wstrTarget) : MakeSymbolicLink(wstrLink, wstrTarget, testCase.bFolder);
         // The stand-in is the target: it is what a write through the link would change.
         std::wstring wstrTouched = wstrTarget;
         std::optional<TestSupport::CScopedOverride<FileInformationQuery>> standIn;

@@ -25,8 +25,8 @@ TEST(TroubleHelp, RecordHoldsTheFourKeysInKeyOrder)
         {";lead", 0, "", "", "ecode=&flags=0&message=&type="},
         // Other components read the flags as these numbers.
         {"t",
-         TROUBLE_EXIT_FIRST | TROUBLE_ASK_FIRST | TROUBLE_EXIT_IF_SHOWN | TROUBLE_EXIT_IF_NOT_SHOWN | TROUBLE_ICON_MASK |
-             TROUBLE_MESSAGE_ONLY,
+         TROUBLE_EXIT_FIRST | TROUBLE_ASK_FIRST | TROUBLE_EXIT_IF_SHOWN | TROUBLE_EXIT_IF_NOT_SHOWN |
+             TROUBLE_ICON_MASK | TROUBLE_MESSAGE_ONLY,
          "", "", "ecode=&flags=255&message=&type=t"},
         {"t", TROUBLE_EXIT_IF_SHOWN | TROUBLE_MESSAGE_ONLY, "", "", "ecode=&flags=132&message=&type=t"},
     };

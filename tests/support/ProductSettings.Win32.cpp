@@ -37,8 +37,7 @@ CProductSettingsGuard::CProductSettingsGuard(const std::vector<std::string>& nam
             if (saved.bPresent)
             {
                 saved.data.resize(dwSize);
-                RegQueryValueExW(hSettings.Get(), saved.wstrName.c_str(), nullptr, nullptr, saved.data.data(),
-                                 &dwSize);
+                RegQueryValueExW(hSettings.Get(), saved.wstrName.c_str(), nullptr, nullptr, saved.data.data(), &dwSize);
                 saved.data.resize(dwSize);
             }
             m_Saved.push_back(std::move(saved));
@@ -83,7 +82,7 @@ bool SetRawProductSetting(REGSAM samView, const wchar_t* wszName, DWORD dwType, 
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS | samView, nullptr,
                     &hCreated, nullptr);
     const CScopedRegistryKey hSettings(hCreated);
-    return hSettings.IsValid() && RegSetValueExW(hSettings.Get(), wszName, 0, dwType,
-                                                 static_cast<const BYTE*>(pData), dwSize) == ERROR_SUCCESS;
+    return hSettings.IsValid() && RegSetValueExW(hSettings.Get(), wszName, 0, dwType, static_cast<const BYTE*>(pData),
+                                                 dwSize) == ERROR_SUCCESS;
 }
 } // namespace TestSupport
