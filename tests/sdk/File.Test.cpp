@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.File.h"
+#include "support/TempFolder.h"
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
-#include <system_error>
 
 using namespace SharedUtil;
 
@@ -23,22 +22,12 @@ SString Utf8(const char8_t* szText)
 class FileExistence : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        const std::string strName = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        m_root = std::filesystem::temp_directory_path() /
-                 ("sdk_file_test_" + strName + "_" + std::to_string(std::random_device()()));
-        std::filesystem::remove_all(m_root);
-        ASSERT_TRUE(std::filesystem::create_directories(m_root));
-    }
+    void SetUp() override { ASSERT_TRUE(std::filesystem::is_directory(m_Temp.GetFolder())); }
 
-    void TearDown() override
+    std::filesystem::path PathOf(const char8_t* szName) const
     {
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
+        return m_Temp.GetFolder() / std::filesystem::path(szName);
     }
-
-    std::filesystem::path PathOf(const char8_t* szName) const { return m_root / std::filesystem::path(szName); }
 
     SString Utf8Of(const char8_t* szName) const
     {
@@ -46,7 +35,7 @@ protected:
         return SString(std::string(u8Path.begin(), u8Path.end()));
     }
 
-    std::filesystem::path m_root;
+    TestSupport::CTempFolder m_Temp;
 };
 } // namespace
 

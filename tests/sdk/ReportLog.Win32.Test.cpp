@@ -2,7 +2,7 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.Seam.h"
-#include "SharedUtil.File.h"
+#include "SharedUtil.File.Win32.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.h"
@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -286,36 +287,31 @@ struct SWriterRound
 // writers that ran to their end, in start order.
 std::vector<DWORD> RunWritersTogether(const SWriterRound& round)
 {
-    const std::wstring wstrProgram = TestSupport::GetBinDirectory() + L"\\" + REPORT_LOG_WRITER_FILE_NAME;
+    const std::wstring wstrProgram = TestSupport::GetHelperPath(REPORT_LOG_WRITER_FILE_NAME);
     const std::wstring wstrEvent = L"Local\\ValdrenneReportLogWriters-" + std::to_wstring(GetCurrentProcessId());
     const CScopedKernelHandle hStart(CreateEventW(nullptr, TRUE, FALSE, wstrEvent.c_str()));
     if (!hStart.IsValid())
         return {};
 
-    std::vector<std::pair<DWORD, CScopedKernelHandle>> writers;
+    std::deque<TestSupport::CChildProcess> writers;
     for (uint32_t i = 0; i < round.uiWriters; ++i)
     {
-        std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\" " + wstrEvent + L" " +
-                                       std::to_wstring(round.uiLines) + L" " + std::to_wstring(round.uiTextBytes);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process))
+        const std::wstring wstrArguments =
+            wstrEvent + L" " + std::to_wstring(round.uiLines) + L" " + std::to_wstring(round.uiTextBytes);
+        if (!writers.emplace_back().Start(wstrProgram, wstrArguments))
+        {
+            writers.pop_back();
             break;
-        const CScopedKernelHandle hThread(process.hThread);
-        writers.emplace_back(process.dwProcessId, CScopedKernelHandle(process.hProcess));
+        }
     }
     SetEvent(hStart.Get());
 
+    // A writer still running at the time-out is ended with its object.
     std::vector<DWORD> finished;
-    for (auto& [dwProcessId, hProcess] : writers)
+    for (TestSupport::CChildProcess& writer : writers)
     {
-        DWORD dwExitCode = ~0u;
-        if (WaitForSingleObject(hProcess.Get(), WRITERS_TIMEOUT_MS) != WAIT_OBJECT_0)
-            TerminateProcess(hProcess.Get(), ~0u);
-        else if (GetExitCodeProcess(hProcess.Get(), &dwExitCode) && dwExitCode == WRITER_DONE)
-            finished.push_back(dwProcessId);
+        if (writer.WaitForExit(WRITERS_TIMEOUT_MS) == std::optional<DWORD>(WRITER_DONE))
+            finished.push_back(writer.GetProcessId());
     }
     return finished;
 }
