@@ -140,6 +140,8 @@ extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINS
     strReport += "previous-instance-null: " + std::string(hPrevInstance == nullptr ? "yes" : "no") + "\n";
     strReport += "dll-directory: " + ReadDllDirectory() + "\n";
     strReport += "error-mode: " + ReadErrorMode() + "\n";
+    // Where the C runtime (shared with the launcher) sends its messages.
+    strReport += "runtime-error-mode: " + std::to_string(_set_error_mode(_REPORT_ERRMODE)) + "\n";
 
     int iExitCode = std::atoi(GetEnvironmentText("QEL_SAMPLE_EXIT_CODE").c_str());
     std::string strFailure = GetEnvironmentText("QEL_SAMPLE_FAIL");

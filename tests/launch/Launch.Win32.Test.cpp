@@ -3,6 +3,7 @@
 // the sample loader received.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -235,6 +236,8 @@ TEST_F(LaunchTest, QelBesideTheLauncherRunsTheLoaderWithTheCommandLine)
     EXPECT_EQ("yes", launch.loaderReport["previous-instance-null"]);
     // SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX, as the client inherits it.
     EXPECT_EQ("0x8003", launch.loaderReport["error-mode"]);
+    // _OUT_TO_STDERR: abort() in msvcrt shows no message box.
+    EXPECT_EQ(std::to_string(_OUT_TO_STDERR), launch.loaderReport["runtime-error-mode"]);
     EXPECT_TRUE(launch.bLoaderFreed);
     EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
     EXPECT_TRUE(launch.boxes.empty());
