@@ -30,6 +30,8 @@ constexpr DWORD MSVC_CPP_EXCEPTION = 0xE06D7363;
 constexpr ULONG_PTR MSVC_CPP_EXCEPTION_MAGIC = 0x19930520;
 constexpr std::size_t ERROR_MODE_TEXT_SIZE = 16;
 
+std::string g_strDllDirectoryAtLoad;
+
 std::string GetEnvironmentText(const char* szName)
 {
     static char szValue[ENVIRONMENT_VALUE_MAX + 1];
@@ -120,6 +122,9 @@ void WriteReport(const std::string& strReport, DWORD dwDisposition)
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved)
 {
+    // Tells which of the launcher's attempts loaded the module.
+    if (dwReason == DLL_PROCESS_ATTACH)
+        g_strDllDirectoryAtLoad = ReadDllDirectory();
     // A null pReserved on detach means FreeLibrary, not process exit.
     if (dwReason == DLL_PROCESS_DETACH && pReserved == nullptr)
         WriteReport("freed: yes\n", OPEN_ALWAYS);
@@ -138,6 +143,7 @@ extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINS
     strReport += "launcher-version: " + ReadLauncherVersion() + "\n";
     strReport += "instance-is-launcher: " + std::string(hInstance == GetModuleHandleW(nullptr) ? "yes" : "no") + "\n";
     strReport += "previous-instance-null: " + std::string(hPrevInstance == nullptr ? "yes" : "no") + "\n";
+    strReport += "dll-directory-at-load: " + g_strDllDirectoryAtLoad + "\n";
     strReport += "dll-directory: " + ReadDllDirectory() + "\n";
     strReport += "error-mode: " + ReadErrorMode() + "\n";
     // Where the C runtime (shared with the launcher) sends its messages.

@@ -291,7 +291,7 @@ TEST_F(LaunchTest, DiscoveryFailuresExitWithOneAndNameTheLaunchPath)
     }
 }
 
-TEST_F(LaunchTest, LoaderNeedingAModuleBesideItLoadsAtTheSecondAttemptAndTheSearchDirectoryIsRestored)
+TEST_F(LaunchTest, LoaderImportingAModuleBesideItLoadsAtTheFirstAttempt)
 {
     std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
     StageLoader(Temp(L"App\\qel"), L"fixtures\\dependent_loader.dll");
@@ -301,8 +301,21 @@ TEST_F(LaunchTest, LoaderNeedingAModuleBesideItLoadsAtTheSecondAttemptAndTheSear
 
     EXPECT_EQ(0u, launch.child.dwExitCode);
     EXPECT_EQ("dep", launch.loaderReport["command-line"]);
-    // The loader runs after loading has put the search directory back.
+    // Loaded without a search directory, and none is left for the client.
+    EXPECT_EQ("", launch.loaderReport["dll-directory-at-load"]);
     EXPECT_EQ("", launch.loaderReport["dll-directory"]);
+    EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
+}
+
+TEST_F(LaunchTest, LoaderLoadingAModuleByNameAsItStartsLoadsAtTheSecondAttempt)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
+    StageLoader(Temp(L"App\\qel"), L"fixtures\\late_dependent_loader.dll");
+    ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", Temp(L"App\\qel\\qeldep.dll")));
+
+    SLaunch launch = Launch(wstrLauncher);
+
+    EXPECT_EQ(0u, launch.child.dwExitCode);
     EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
 }
 

@@ -10,6 +10,7 @@
 #include "LoaderEntry.h"
 #include "LoaderModule.h"
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/ScopedOverride.h"
 #include "support/Win32TestSupport.Win32.h"
 
@@ -160,11 +161,11 @@ TEST_F(DllDirectoryTest, WithNoDirectorySetBeforeTheDefaultOrderComesBack)
 class LoadLoaderModuleTest : public DllDirectoryTest
 {
 protected:
-    std::wstring StageQel(bool bWithDependency)
+    std::wstring StageQel(bool bWithDependency, const wchar_t* wszLoader = L"dependent_loader.dll")
     {
         std::wstring wstrQel = m_temp.GetPath() + L"\\qel";
         EXPECT_TRUE(CreateFolders(wstrQel));
-        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\dependent_loader.dll", wstrQel + L"\\loader.dll"));
+        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\" + wszLoader, wstrQel + L"\\loader.dll"));
         if (bWithDependency)
         {
             EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", wstrQel + L"\\qeldep.dll"));
@@ -206,18 +207,27 @@ TEST_F(LoadLoaderModuleTest, MissingDependencyFailsBothAttemptsAndRestoresTheDir
     EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
 }
 
-TEST_F(LoadLoaderModuleTest, DependencyBesideTheLoaderIsFoundAtTheSecondAttempt)
+// One loader imports qeldep.dll and loads at the first attempt; the other
+// loads it by name as it starts, which only the second attempt lets it find.
+TEST_F(LoadLoaderModuleTest, ModuleBesideTheLoaderIsFoundAndTheSearchDirectoryKept)
 {
-    std::wstring wstrQel = StageQel(true);
-    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+    for (const wchar_t* wszLoader : {L"dependent_loader.dll", L"late_dependent_loader.dll"})
+    {
+        SCOPED_TRACE(Utf8(wszLoader));
+        std::wstring wstrQel = StageQel(true, wszLoader);
+        ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
 
-    SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
 
-    ASSERT_TRUE(result.bHasValue);
-    EXPECT_NE(nullptr, GetProcAddress(result.value, "DoWinMain"));
-    EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
-    FreeLibrary(result.value);
-    FreeLibrary(GetModuleHandleW(L"qeldep.dll"));
+        ASSERT_TRUE(result.bHasValue);
+        SharedUtil::CScopedModule loader(result.value);
+        EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+        EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+        // The late loader's own reference to qeldep.dll outlives it: release
+        // it too, so that no case finds the module already loaded.
+        loader.Reset();
+        SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
+    }
 }
 
 TEST(CallLoaderEntry, NullModuleFailsWithoutReport)
