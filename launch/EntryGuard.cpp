@@ -28,6 +28,17 @@ constexpr DWORD UNWIND_FLAGS = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
 
 volatile std::sig_atomic_t g_bEntryRunning = 0;
 
+// Marks the span of DoWinMain, also when an exception that the launcher's
+// catch takes leaves it.
+class CEntryRunning
+{
+public:
+    CEntryRunning() { g_bEntryRunning = 1; }
+    ~CEntryRunning() { g_bEntryRunning = 0; }
+    CEntryRunning(const CEntryRunning&) = delete;
+    CEntryRunning& operator=(const CEntryRunning&) = delete;
+};
+
 void EndHandOff()
 {
     // Not ExitProcess: that would run the loader's detach code on a state its
@@ -114,12 +125,12 @@ LaunchCallEntryThunk:
 int CallEntryGuarded(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPrevInstance, char* szCmdLine,
                      int nCmdShow)
 {
-    g_bEntryRunning = 1;
-    int iResult = LaunchCallEntryThunk(pfnEntry, hInstance, hPrevInstance, szCmdLine, nCmdShow);
-    g_bEntryRunning = 0;
-    return iResult;
+    CEntryRunning entryRunning;
+    return LaunchCallEntryThunk(pfnEntry, hInstance, hPrevInstance, szCmdLine, nCmdShow);
 }
 #elif defined(__i386__)
+namespace
+{
 // i386 keeps a chain of handler frames on the stack, headed at fs:0 (the
 // thread's information block); ours goes in front of it for the call.
 EXCEPTION_REGISTRATION_RECORD* GetHandlerChain()
@@ -134,18 +145,31 @@ void SetHandlerChain(EXCEPTION_REGISTRATION_RECORD* pHead)
     asm volatile("movl %0, %%fs:0" : : "r"(pHead) : "memory");
 }
 
+// Our frame in the chain for the life of the object.
+class CHandlerFrame
+{
+public:
+    CHandlerFrame()
+    {
+        m_frame.Next = GetHandlerChain();
+        m_frame.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(LaunchEntryEscapeHandler);
+        SetHandlerChain(&m_frame);
+    }
+    ~CHandlerFrame() { SetHandlerChain(m_frame.Next); }
+    CHandlerFrame(const CHandlerFrame&) = delete;
+    CHandlerFrame& operator=(const CHandlerFrame&) = delete;
+
+private:
+    EXCEPTION_REGISTRATION_RECORD m_frame;
+};
+} // namespace
+
 int CallEntryGuarded(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPrevInstance, char* szCmdLine,
                      int nCmdShow)
 {
-    EXCEPTION_REGISTRATION_RECORD frame = {};
-    frame.Next = GetHandlerChain();
-    frame.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(LaunchEntryEscapeHandler);
-    SetHandlerChain(&frame);
-    g_bEntryRunning = 1;
-    int iResult = pfnEntry(hInstance, hPrevInstance, szCmdLine, nCmdShow);
-    g_bEntryRunning = 0;
-    SetHandlerChain(frame.Next);
-    return iResult;
+    CHandlerFrame handlerFrame;
+    CEntryRunning entryRunning;
+    return pfnEntry(hInstance, hPrevInstance, szCmdLine, nCmdShow);
 }
 #else
 #error "no structured exception frame for this processor"
