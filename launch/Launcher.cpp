@@ -34,6 +34,15 @@ CoInitializeExFunction g_pfnCoInitializeEx = CoInitializeEx;
 CoUninitializeFunction g_pfnCoUninitialize = CoUninitialize;
 ApplicationIdentityFunction g_pfnSetApplicationIdentity = SetCurrentProcessExplicitAppUserModelID;
 
+// The seams' contract: install pFunction (null: the system call pfnReal),
+// return the one before.
+template <typename Function> Function ReplaceFunction(Function& pfnCurrent, Function pFunction, Function pfnReal)
+{
+    Function pfnPrevious = pfnCurrent;
+    pfnCurrent = pFunction ? pFunction : pfnReal;
+    return pfnPrevious;
+}
+
 // Loads the loader and hands over to it; returns the exit code.
 int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strInstallDirectory, HINSTANCE hInstance,
                                HINSTANCE hPrevInstance, const char* szCmdLine, int nCmdShow)
@@ -70,23 +79,17 @@ int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strI
 
 CoInitializeExFunction SetCoInitializeExFunction(CoInitializeExFunction pFunction)
 {
-    CoInitializeExFunction pPrevious = g_pfnCoInitializeEx;
-    g_pfnCoInitializeEx = pFunction ? pFunction : CoInitializeEx;
-    return pPrevious;
+    return ReplaceFunction(g_pfnCoInitializeEx, pFunction, CoInitializeEx);
 }
 
 CoUninitializeFunction SetCoUninitializeFunction(CoUninitializeFunction pFunction)
 {
-    CoUninitializeFunction pPrevious = g_pfnCoUninitialize;
-    g_pfnCoUninitialize = pFunction ? pFunction : CoUninitialize;
-    return pPrevious;
+    return ReplaceFunction(g_pfnCoUninitialize, pFunction, CoUninitialize);
 }
 
 ApplicationIdentityFunction SetApplicationIdentityFunction(ApplicationIdentityFunction pFunction)
 {
-    ApplicationIdentityFunction pPrevious = g_pfnSetApplicationIdentity;
-    g_pfnSetApplicationIdentity = pFunction ? pFunction : SetCurrentProcessExplicitAppUserModelID;
-    return pPrevious;
+    return ReplaceFunction(g_pfnSetApplicationIdentity, pFunction, SetCurrentProcessExplicitAppUserModelID);
 }
 
 int RunLauncher(HINSTANCE hInstance, HINSTANCE hPrevInstance, const char* szCmdLine, int nCmdShow)
