@@ -2,7 +2,7 @@
 // sample loader's DoWinMain returning, against two stubs: a bare one that only
 // loads the same loader and calls it, and one that first prepares the process
 // as every launch must (error mode, apartment-threaded COM, application
-// identity). All run from staged folders, interleaved, and the medians are
+// identity) and carries the launcher's manifest. All run from staged folders, interleaved, and the medians are
 // compared.
 #include <algorithm>
 #include <cstdio>

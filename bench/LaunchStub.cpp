@@ -1,7 +1,8 @@
 // The baselines of the launch benchmark: loading loader.dll from "qel" beside
 // this program, looking up DoWinMain and calling it. Built a second time with
 // LAUNCH_STUB_PREPARES, it first prepares the process as every launch must:
-// error mode, apartment-threaded COM and the application identity.
+// error mode, apartment-threaded COM and the application identity; it also
+// carries the launcher's manifest (LaunchStub.rc).
 #include "SharedUtil.Windows.h"
 
 #ifdef LAUNCH_STUB_PREPARES
