@@ -44,10 +44,12 @@ SHandOffResult CallLoaderEntry(HMODULE hLoader, HINSTANCE hInstance, HINSTANCE h
         std::memcpy(szCommandLine, szCmdLine, strnlen(szCmdLine, COMMAND_LINE_BUFFER_SIZE - 1));
 
     auto pfnDoWinMain = reinterpret_cast<PFN_DoWinMain>(reinterpret_cast<void*>(pEntry));
-    // Reached by exceptions that this program's unwinder sees: on x86_64
-    // every GCC-built module's (the system dispatches them), so the loader's
-    // frames are unwound before it is freed. What it does not see is left to
-    // the guard.
+    // Reached by the exceptions this program's own unwinder sees: on x86_64
+    // those of every GCC-built loader, as the system dispatches them, and
+    // the loader's frames are unwound before it is freed. On i686 another
+    // module's GCC exception cannot reach it and ends in abort(), and no
+    // compiler's reaches it as a Microsoft C++ exception: both are the
+    // guard's.
     try
     {
         return SHandOffResult::Success(
