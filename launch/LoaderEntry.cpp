@@ -47,9 +47,8 @@ SHandOffResult CallLoaderEntry(HMODULE hLoader, HINSTANCE hInstance, HINSTANCE h
     // Reached by the exceptions this program's own unwinder sees: on x86_64
     // those of every GCC-built loader, as the system dispatches them, and
     // the loader's frames are unwound before it is freed. On i686 another
-    // module's GCC exception cannot reach it and ends in abort(), and no
-    // compiler's reaches it as a Microsoft C++ exception: both are the
-    // guard's.
+    // module's GCC exception cannot reach it and ends in abort(); Microsoft
+    // C++ exceptions reach it in neither build. Both are the guard's.
     try
     {
         return SHandOffResult::Success(
