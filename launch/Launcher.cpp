@@ -13,6 +13,7 @@
 #include "SharedUtil.Path.h"
 #include "SharedUtil.ReportLog.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "SharedUtil.SeamSetter.h"
 #include "SharedUtil.SystemError.h"
 #include "SharedUtil.TroubleHelp.Win32.h"
 
@@ -33,15 +34,6 @@ constexpr DWORD COM_INIT_FLAGS = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1D
 CoInitializeExFunction g_pfnCoInitializeEx = CoInitializeEx;
 CoUninitializeFunction g_pfnCoUninitialize = CoUninitialize;
 ApplicationIdentityFunction g_pfnSetApplicationIdentity = SetCurrentProcessExplicitAppUserModelID;
-
-// The seams' contract: install pFunction (null: the system call pfnReal),
-// return the one before.
-template <typename Function> Function ReplaceFunction(Function& pfnCurrent, Function pFunction, Function pfnReal)
-{
-    Function pfnPrevious = pfnCurrent;
-    pfnCurrent = pFunction ? pFunction : pfnReal;
-    return pfnPrevious;
-}
 
 // Loads the loader and hands over to it; returns the exit code.
 int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strInstallDirectory, HINSTANCE hInstance,
@@ -79,17 +71,17 @@ int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strI
 
 CoInitializeExFunction SetCoInitializeExFunction(CoInitializeExFunction pFunction)
 {
-    return ReplaceFunction(g_pfnCoInitializeEx, pFunction, CoInitializeEx);
+    return ReplaceSeamFunction(g_pfnCoInitializeEx, pFunction, CoInitializeEx);
 }
 
 CoUninitializeFunction SetCoUninitializeFunction(CoUninitializeFunction pFunction)
 {
-    return ReplaceFunction(g_pfnCoUninitialize, pFunction, CoUninitialize);
+    return ReplaceSeamFunction(g_pfnCoUninitialize, pFunction, CoUninitialize);
 }
 
 ApplicationIdentityFunction SetApplicationIdentityFunction(ApplicationIdentityFunction pFunction)
 {
-    return ReplaceFunction(g_pfnSetApplicationIdentity, pFunction, SetCurrentProcessExplicitAppUserModelID);
+    return ReplaceSeamFunction(g_pfnSetApplicationIdentity, pFunction, SetCurrentProcessExplicitAppUserModelID);
 }
 
 int RunLauncher(HINSTANCE hInstance, HINSTANCE hPrevInstance, const char* szCmdLine, int nCmdShow)

@@ -16,6 +16,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.Seam.h"
 #include "SharedUtil.Path.h"
+#include "SharedUtil.SeamSetter.h"
 
 namespace SharedUtil
 {
@@ -279,16 +280,12 @@ int ErrnoFromWin32Error(DWORD uiError)
 
 FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery)
 {
-    const FinalPathQuery pPrevious = g_pFinalPathQuery;
-    g_pFinalPathQuery = pQuery ? pQuery : &GetFinalPathNameByHandleW;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pFinalPathQuery, pQuery, &GetFinalPathNameByHandleW);
 }
 
 FileInformationQuery SetFileInformationQuery(FileInformationQuery pQuery)
 {
-    const FileInformationQuery pPrevious = g_pFileInformationQuery;
-    g_pFileInformationQuery = pQuery ? pQuery : &GetFileInformationByHandleEx;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pFileInformationQuery, pQuery, &GetFileInformationByHandleEx);
 }
 
 void EnsureParentFolders(const SString& strFilePath)

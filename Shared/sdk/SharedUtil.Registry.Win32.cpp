@@ -9,6 +9,7 @@
 #include "SharedUtil.Registry.Seam.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "SharedUtil.SeamSetter.h"
 
 namespace SharedUtil
 {
@@ -185,9 +186,7 @@ SString ReadFromViews(HKEY hRoot, const char* szSubKey, const char* szValueName,
 
 RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction)
 {
-    RegistryQueryFunction pPrevious = g_pQueryValue;
-    g_pQueryValue = pFunction ? pFunction : &RegQueryValueExW;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pQueryValue, pFunction, &RegQueryValueExW);
 }
 
 SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName)

@@ -1,4 +1,5 @@
 #include "SharedUtil.ReportFilter.Seam.h"
+#include "SharedUtil.SeamSetter.h"
 
 #include <chrono>
 
@@ -44,9 +45,7 @@ SString FormatUtcTimeStamp(ReportTime tTime)
 
 ReportClockFunction SetReportClockFunction(ReportClockFunction pFunction)
 {
-    ReportClockFunction pPrevious = g_pReportClock;
-    g_pReportClock = pFunction ? pFunction : ReadRealTime;
-    return pPrevious;
+    return ReplaceSeamFunction(g_pReportClock, pFunction, ReadRealTime);
 }
 
 ReportTime GetReportTime()
