@@ -245,12 +245,12 @@ TEST(CallLoaderEntry, NullCommandLineArrivesEmptyAndTheResultPassesThrough)
     std::wstring wstrReport = temp.GetPath() + L"\\report.txt";
     SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", wstrReport.c_str());
     SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", L"17");
-    HMODULE hLoader = LoadLibraryW((GetBinDirectory() + L"\\loader.dll").c_str());
-    ASSERT_NE(nullptr, hLoader);
+    SharedUtil::CScopedModule loader(LoadLibraryW((GetBinDirectory() + L"\\loader.dll").c_str()));
+    ASSERT_TRUE(loader.IsValid());
 
-    SHandOffResult result = CallLoaderEntry(hLoader, GetModuleHandleW(nullptr), nullptr, nullptr, SW_HIDE);
+    SHandOffResult result = CallLoaderEntry(loader.Get(), GetModuleHandleW(nullptr), nullptr, nullptr, SW_HIDE);
 
-    FreeLibrary(hLoader);
+    loader.Reset();
     SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", nullptr);
     SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", nullptr);
     ASSERT_TRUE(result.bHasValue);

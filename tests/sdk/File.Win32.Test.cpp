@@ -3,6 +3,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.Seam.h"
 #include "SharedUtil.File.Win32.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/ScopedOverride.h"
 
 #include <cerrno>
@@ -40,27 +41,26 @@ bool IsRunningOnWine()
 // the code under test.
 bool WriteWholeFile(const WString& wstrPath, const std::string& strData)
 {
-    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    const CScopedKernelHandle file(CreateFileW(wstrPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file)
         return false;
     DWORD uiWritten = 0;
-    const BOOL bOk = WriteFile(hFile, strData.data(), static_cast<DWORD>(strData.size()), &uiWritten, nullptr);
-    CloseHandle(hFile);
+    const BOOL bOk = WriteFile(file.Get(), strData.data(), static_cast<DWORD>(strData.size()), &uiWritten, nullptr);
     return bOk && uiWritten == strData.size();
 }
 
 std::string ReadWholeFile(const WString& wstrPath, DWORD dwShare = FILE_SHARE_READ)
 {
     constexpr DWORD READ_CHUNK = 4096;
-    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    const CScopedKernelHandle file(
+        CreateFileW(wstrPath.c_str(), GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return "<missing>";
     std::string strData;
     char buffer[READ_CHUNK];
     DWORD uiRead = 0;
-    while (ReadFile(hFile, buffer, READ_CHUNK, &uiRead, nullptr) && uiRead > 0)
+    while (ReadFile(file.Get(), buffer, READ_CHUNK, &uiRead, nullptr) && uiRead > 0)
         strData.append(buffer, uiRead);
-    CloseHandle(hFile);
     return strData;
 }
 
@@ -73,22 +73,16 @@ bool Exists(const WString& wstrPath)
 bool IsWriteRefused(const WString& wstrPath)
 {
     SetLastError(LAST_ERROR_SENTINEL);
-    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_ACCESS_DENIED;
-    CloseHandle(hFile);
-    return false;
+    const CScopedKernelHandle file(CreateFileW(wstrPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               nullptr, OPEN_EXISTING, 0, nullptr));
+    return !file && GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 // True when nobody holds the file open: an exclusive open succeeds.
 bool IsClosedEverywhere(const WString& wstrPath)
 {
-    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(hFile);
-    return true;
+    const CScopedKernelHandle file(CreateFileW(wstrPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file.IsValid();
 }
 
 // A fresh folder per test under the temporary folder, in its long form,
@@ -258,9 +252,9 @@ TEST_F(FileWin32, OpenFileCheckedMapsTheErrorsOfTheOpen)
 {
     ASSERT_TRUE(CreateDirectoryW(WidePath(L"folder").c_str(), nullptr));
     ASSERT_TRUE(WriteWholeFile(WidePath(L"locked.txt"), "x"));
-    const HANDLE hLock =
-        CreateFileW(WidePath(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hLock);
+    const CScopedKernelHandle lock(
+        CreateFileW(WidePath(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock.IsValid());
 
     struct SErrorCase
     {
@@ -283,7 +277,6 @@ TEST_F(FileWin32, OpenFileCheckedMapsTheErrorsOfTheOpen)
         EXPECT_EQ(nullptr, OpenFileChecked(c.strPath.c_str(), c.szMode));
         EXPECT_EQ(c.iErrno, errno);
     }
-    CloseHandle(hLock);
 }
 
 TEST_F(FileWin32, OpenFileCheckedRefusesWhatIsNoFileOnDisk)
