@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 
 namespace
@@ -52,11 +53,11 @@ double TimeOneRun(const std::wstring& wstrProgram, const std::wstring& wstrRepor
     if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startupInfo, &processInfo))
         return -1;
-    WaitForSingleObject(processInfo.hProcess, INFINITE);
+    const SharedUtil::CScopedKernelHandle thread(processInfo.hThread);
+    const SharedUtil::CScopedKernelHandle process(processInfo.hProcess);
+    WaitForSingleObject(process.Get(), INFINITE);
     DWORD dwExitCode = 1;
-    GetExitCodeProcess(processInfo.hProcess, &dwExitCode);
-    CloseHandle(processInfo.hThread);
-    CloseHandle(processInfo.hProcess);
+    GetExitCodeProcess(process.Get(), &dwExitCode);
 
     std::ifstream report{std::filesystem::path(wstrReport)};
     std::string strLine;

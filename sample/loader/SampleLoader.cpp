@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 
 namespace
@@ -107,16 +108,17 @@ void Fail(const std::string& strFailure)
 
 void WriteReport(const std::string& strReport, DWORD dwDisposition)
 {
-    std::string strPath = GetEnvironmentText("QEL_SAMPLE_REPORT");
-    HANDLE hOut = strPath.empty() ? GetStdHandle(STD_OUTPUT_HANDLE)
-                                  : CreateFileA(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                                dwDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string strPath = GetEnvironmentText("QEL_SAMPLE_REPORT");
+    // Standard output is the process's, not ours to close.
+    SharedUtil::CScopedKernelHandle file;
+    if (!strPath.empty())
+        file.Reset(CreateFileA(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, dwDisposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    const HANDLE hOut = strPath.empty() ? GetStdHandle(STD_OUTPUT_HANDLE) : file.Get();
     if (hOut == INVALID_HANDLE_VALUE || hOut == nullptr)
         return;
     DWORD dwWritten = 0;
     WriteFile(hOut, strReport.data(), static_cast<DWORD>(strReport.size()), &dwWritten, nullptr);
-    if (!strPath.empty())
-        CloseHandle(hOut);
 }
 } // namespace
 
