@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "LaunchIds.h"
+#include "SharedUtil.ExceptionList.Win32.h"
 #include "SharedUtil.ReportLog.h"
 
 using namespace SharedUtil;
@@ -131,31 +132,18 @@ int CallEntryGuarded(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPre
 #elif defined(__i386__)
 namespace
 {
-// i386 keeps a chain of handler frames on the stack, headed at fs:0 (the
-// thread's information block); ours goes in front of it for the call.
-EXCEPTION_REGISTRATION_RECORD* GetHandlerChain()
-{
-    EXCEPTION_REGISTRATION_RECORD* pHead;
-    asm volatile("movl %%fs:0, %0" : "=r"(pHead));
-    return pHead;
-}
-
-void SetHandlerChain(EXCEPTION_REGISTRATION_RECORD* pHead)
-{
-    asm volatile("movl %0, %%fs:0" : : "r"(pHead) : "memory");
-}
-
-// Our frame in the chain for the life of the object.
+// Our frame at the head of the thread's chain of handler frames, for the life
+// of the object.
 class CHandlerFrame
 {
 public:
     CHandlerFrame()
     {
-        m_frame.Next = GetHandlerChain();
+        m_frame.Next = SharedUtil::GetExceptionList();
         m_frame.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(LaunchEntryEscapeHandler);
-        SetHandlerChain(&m_frame);
+        SharedUtil::SetExceptionList(&m_frame);
     }
-    ~CHandlerFrame() { SetHandlerChain(m_frame.Next); }
+    ~CHandlerFrame() { SharedUtil::SetExceptionList(m_frame.Next); }
     CHandlerFrame(const CHandlerFrame&) = delete;
     CHandlerFrame& operator=(const CHandlerFrame&) = delete;
 

@@ -1,5 +1,6 @@
 #include "SharedUtil.FaultTrap.h"
 
+#include "SharedUtil.ExceptionList.Win32.h"
 #include "SharedUtil.LastError.Win32.h"
 
 // mingw's GCC has no __try: a vectored handler sees the access violation
@@ -80,22 +81,6 @@ bool InstallExceptionHandler()
     }();
     return bInstalled;
 }
-
-#if defined(__i386__)
-// The head of the thread's SEH chain, NT_TIB::ExceptionList at fs:0. Read
-// directly: GCC 12 wrongly flags NtCurrentTeb()'s segment read as out of bounds.
-EXCEPTION_REGISTRATION_RECORD* GetExceptionList()
-{
-    EXCEPTION_REGISTRATION_RECORD* pList;
-    __asm__ volatile("movl %%fs:0, %0" : "=r"(pList));
-    return pList;
-}
-
-void SetExceptionList(EXCEPTION_REGISTRATION_RECORD* pList)
-{
-    __asm__ volatile("movl %0, %%fs:0" : : "r"(pList) : "memory");
-}
-#endif
 } // namespace
 
 namespace SharedUtil
