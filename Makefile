@@ -20,4 +20,4 @@ fuzz: setup
 	fuzz/run.sh
 
 format:
-	find Shared launch tests bench sample -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find Shared launch tests bench sample fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
