@@ -8,6 +8,7 @@
 #include "FuzzSupport.h"
 
 #include "SharedUtil.ReportFilter.h"
+#include "support/ScopedOverride.h"
 
 #include <ctime>
 #include <map>
@@ -234,7 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t uiSize)
     const std::string strModelTag = ModelSystemTag(strVersionExt, strOs, strRealOs, strAdmin);
     FUZZ_CHECK(strSystemTag == strModelTag, "got   " + Hex(strSystemTag) + "\nmodel " + Hex(strModelTag));
 
-    const SharedUtil::ReportClockFunction pPreviousClock = SharedUtil::SetReportClockFunction(ReadFuzzClock);
+    const TestSupport::CScopedOverride clock(SharedUtil::SetReportClockFunction, ReadFuzzClock);
     SharedUtil::CReportRepeatFilter filter;
     SharedUtil::ReportIdCounts counts;
     CModelFolding model;
@@ -275,6 +276,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t uiSize)
                                                     Hex(strLine) + "\nmodel " + Hex(strModelLine));
         }
     }
-    SharedUtil::SetReportClockFunction(pPreviousClock);
     return 0;
 }
