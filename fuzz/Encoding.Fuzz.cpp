@@ -20,9 +20,9 @@ namespace
 // of about a thousand units: UTF-8 that long gives more than one piece.
 constexpr std::size_t LONG_UTF8_BYTES = 2 * SharedUtil::STACK_CONVERT_LIMIT + 100;
 constexpr std::size_t LONG_UTF16_UNITS = SharedUtil::STACK_CONVERT_LIMIT + 100;
-// The long texts cost a hundred times more than the input itself, so one
-// input in eight (by its first byte) is also checked repeated.
-constexpr uint8_t LONG_FLAGS_MASK = 0x07;
+// The long texts cost fifty times more than the input itself, so one input
+// in 32 (by its first byte) is also checked repeated.
+constexpr uint8_t LONG_FLAGS_MASK = 0x1F;
 
 using Units = std::vector<uint16_t>;
 

@@ -25,7 +25,8 @@ constexpr std::size_t MAX_MODE_BYTES = 5;
 // never reach.
 constexpr std::size_t LONG_PATH_SHORTEST = SharedUtil::MAX_PERMITTED_PATH_BYTES - 4;
 constexpr uint32_t LONG_PATH_LENGTHS = 9;
-constexpr uint8_t LONG_FLAGS_MASK = 0x0F;
+// One input in 32 (by its first byte) is also checked at those lengths.
+constexpr uint8_t LONG_FLAGS_MASK = 0x1F;
 
 bool IsSlash(char c)
 {

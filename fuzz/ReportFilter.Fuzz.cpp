@@ -19,7 +19,7 @@ using FuzzSupport::Hex;
 
 namespace
 {
-constexpr uint32_t MAX_CALLS = 64;
+constexpr uint32_t MAX_CALLS = 32;
 constexpr std::size_t MAX_TEXT_BYTES = 16;
 constexpr std::size_t MAX_TAG_BYTES = 12;
 constexpr std::size_t REMEMBERED_LINES = 4;
