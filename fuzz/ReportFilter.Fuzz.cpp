@@ -7,7 +7,7 @@
 
 #include "FuzzSupport.h"
 
-#include "SharedUtil.ReportFilter.h"
+#include "SharedUtil.ReportFilter.Seam.h"
 #include "support/ScopedOverride.h"
 
 #include <ctime>
