@@ -1,5 +1,5 @@
 # Entry points; each does all set-up it needs first.
-.PHONY: setup build test run bench format
+.PHONY: setup build test run bench fuzz format
 
 setup:
 	tools/setup.sh
@@ -16,5 +16,8 @@ run: setup
 bench: setup
 	tools/bench.sh
 
+fuzz: setup
+	fuzz/run.sh
+
 format:
-	find Shared launch tests bench sample -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find Shared launch tests bench sample fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 jobs="$(nproc)"
 
 # The code is kept in clang-format's shape (make format).
-find Shared launch tests bench sample -name '*.cpp' -o -name '*.h' | xargs clang-format --dry-run --Werror
+find Shared launch tests bench sample fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format --dry-run --Werror
 
 for preset in native win32 win64; do
     cmake --preset "$preset" >/dev/null
