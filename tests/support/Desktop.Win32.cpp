@@ -196,8 +196,9 @@ bool CaptureScreen(const wchar_t* szFileName)
     CChildProcess grabber;
     if (!grabber.Start(wstrGrabber, wstrArguments))
         return false;
-    // Wine starts a Unix program without giving back a process to wait for:
-    // the file counts as written when its size has stopped changing.
+    // Wine starts a Unix program without giving back a process to wait for
+    // (WaitForExit then returns at once): the file counts as written when its
+    // size has stopped changing.
     grabber.WaitForExit(SCREENSHOT_TIMEOUT_MS);
     const ULONGLONG ullDeadline = GetTickCount64() + SCREENSHOT_TIMEOUT_MS;
     std::uintmax_t uiLastSize = 0;

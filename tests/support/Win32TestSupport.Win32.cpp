@@ -162,6 +162,10 @@ bool CChildProcess::StartCommandLine(const std::wstring& wstrProgram, const std:
     if (!CreateProcessW(wstrProgram.c_str(), wstrMutableCommandLine.data(), nullptr, nullptr, bCaptureOutput, 0,
                         nullptr, wstrWorkingFolder.c_str(), &startupInfo, &processInfo))
         return false;
+    // Wine starts a Unix program without a process to give back: no process
+    // handle, and the thread field holds no handle of ours to close.
+    if (!processInfo.hProcess)
+        return true;
     const SharedUtil::CScopedKernelHandle thread(processInfo.hThread);
     m_Process.Reset(processInfo.hProcess);
     m_dwProcessId = processInfo.dwProcessId;
