@@ -14,6 +14,11 @@ if(WIN32)
     # module (see RuntimeLinking.cmake).
     target_link_options(project_options INTERFACE -static-libstdc++
                         $<IF:$<BOOL:$<TARGET_PROPERTY:SHARED_UNWINDER>>,-shared-libgcc,-static>)
+    # What ships (see ship_image): debug information for the separate symbols
+    # file, and one section per function and object so that the linker keeps
+    # only what the launcher reaches.
+    target_compile_options(project_options INTERFACE "$<$<BOOL:$<TARGET_PROPERTY:SHIPPED>>:-g;-Os>"
+                           -ffunction-sections -fdata-sections)
 else()
     option(VALDRENNE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
     if(VALDRENNE_SANITIZE)
@@ -22,3 +27,12 @@ else()
         target_link_options(project_options INTERFACE -fsanitize=address,undefined)
     endif()
 endif()
+
+# Marks the libraries and the executable that make up a shipped image. The
+# image drops unreached sections; `make dist` strips it and keeps its debug
+# information apart.
+function(ship_image executable)
+    set_target_properties(${executable} ${ARGN} PROPERTIES SHIPPED ON)
+    target_sources(${executable} PRIVATE ${PROJECT_SOURCE_DIR}/launch/image/QuietTerminate.cpp)
+    target_link_options(${executable} PRIVATE -Wl,--gc-sections)
+endfunction()

@@ -1,7 +1,6 @@
 #include "SharedUtil.File.h"
 
-#include <filesystem>
-#include <system_error>
+#include <sys/stat.h>
 
 #include "SharedUtil.Encoding.h"
 
@@ -9,40 +8,42 @@ namespace SharedUtil
 {
 namespace
 {
-// The path as the platform reads it: on Windows through UTF-16, never the
-// ANSI code page; elsewhere the UTF-8 bytes themselves.
-std::filesystem::path ToFilesystemPath(const SString& strPath)
-{
-#ifdef _WIN32
-    return std::filesystem::path(Utf8ToWide(strPath));
-#else
-    return std::filesystem::path(static_cast<const std::string&>(strPath));
-#endif
-}
-
-// Errors, and a failed allocation of the converted path, answer "none".
-std::filesystem::file_type QueryFileType(const SString& strPath)
+// The C runtime's status query, which follows symbolic links. On Windows the
+// path goes through UTF-16, never the ANSI code page; elsewhere the UTF-8
+// bytes are the path. Errors, and a failed allocation of the converted path,
+// answer false.
+bool QueryFileMode(const SString& strPath, unsigned int& uiMode)
 {
     try
     {
-        std::error_code ec;
-        const std::filesystem::file_status status = std::filesystem::status(ToFilesystemPath(strPath), ec);
-        return ec ? std::filesystem::file_type::none : status.type();
+#ifdef _WIN32
+        struct _stat64 info;
+        if (_wstat64(Utf8ToWide(strPath).c_str(), &info) != 0)
+            return false;
+#else
+        struct stat info;
+        if (stat(strPath.c_str(), &info) != 0)
+            return false;
+#endif
+        uiMode = info.st_mode;
+        return true;
     }
     catch (...)
     {
-        return std::filesystem::file_type::none;
+        return false;
     }
 }
 } // namespace
 
 bool IsExistingDirectory(const SString& strPath)
 {
-    return QueryFileType(strPath) == std::filesystem::file_type::directory;
+    unsigned int uiMode = 0;
+    return QueryFileMode(strPath, uiMode) && (uiMode & S_IFMT) == S_IFDIR;
 }
 
 bool IsExistingFile(const SString& strPath)
 {
-    return QueryFileType(strPath) == std::filesystem::file_type::regular;
+    unsigned int uiMode = 0;
+    return QueryFileMode(strPath, uiMode) && (uiMode & S_IFMT) == S_IFREG;
 }
 } // namespace SharedUtil
