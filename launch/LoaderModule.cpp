@@ -1,6 +1,7 @@
 #include "LoaderModule.h"
 
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.LastError.Win32.h"
 
 using namespace SharedUtil;
 
@@ -8,20 +9,6 @@ namespace Launch
 {
 namespace
 {
-// Puts the thread's last error back when it goes out of scope, also when an
-// exception leaves the scope.
-class CLastErrorKeeper
-{
-public:
-    CLastErrorKeeper() : m_dwError(GetLastError()) {}
-    ~CLastErrorKeeper() { SetLastError(m_dwError); }
-    CLastErrorKeeper(const CLastErrorKeeper&) = delete;
-    CLastErrorKeeper& operator=(const CLastErrorKeeper&) = delete;
-
-private:
-    DWORD m_dwError;
-};
-
 // Reads the DLL search directory into strOut, sized as the system asked.
 void ReadDllDirectory(std::wstring& strOut, DWORD dwSize)
 {

@@ -1,7 +1,11 @@
 #pragma once
 
-// The only way <windows.h> comes into this project. Portable files never
-// include this header.
+// The only way <windows.h> comes into this project. Every header with
+// Windows-only declarations includes it, so a portable file that reaches for
+// one fails to compile in the native build instead of failing to link.
+#ifndef _WIN32
+#error "Windows-only header included by portable code"
+#endif
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
