@@ -8,9 +8,13 @@ size, file-aligned) and the file's total, in bytes and KiB, so that growth
 shows in `make bench`.
 """
 
+import os
 import sys
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "image"))
+from check_image import section_name  # noqa: E402  (the PE reading of the image checks)
 
 KIB = 1024
 
@@ -20,7 +24,7 @@ def main():
     for argument in sys.argv[1:]:
         label, path = argument.split("=", 1)
         pe = pefile.PE(path, fast_load=True)
-        sections = {section.Name.rstrip(b"\0").decode(): section.SizeOfRawData for section in pe.sections}
+        sections = {section_name(pe, section).decode(): section.SizeOfRawData for section in pe.sections}
         images.append((label, sections, len(pe.__data__)))
         pe.close()
 

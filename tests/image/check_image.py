@@ -101,6 +101,19 @@ class Checker:
         return condition
 
 
+COFF_SYMBOL_SIZE = 18
+
+
+def section_name(pe, section):
+    """The section's name; names longer than eight bytes are "/offset" into the COFF string table."""
+    name = section.Name.rstrip(b"\0")
+    if not name.startswith(b"/"):
+        return name
+    strings = pe.FILE_HEADER.PointerToSymbolTable + pe.FILE_HEADER.NumberOfSymbols * COFF_SYMBOL_SIZE
+    start = strings + int(name[1:])
+    return pe.__data__[start:pe.__data__.find(b"\0", start)]
+
+
 def resource_table(pe):
     """{(type, name, language): data bytes} of every resource in the image."""
     table = {}

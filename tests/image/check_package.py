@@ -47,27 +47,14 @@ LAUNCH_TIMEOUT_SECONDS = 120
 TOOLS_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
 
 
-COFF_SYMBOL_SIZE = 18
-
-
-def section_name(pe, section):
-    """The section's name; names longer than eight bytes are "/offset" into the COFF string table."""
-    name = section.Name.rstrip(b"\0")
-    if not name.startswith(b"/"):
-        return name
-    strings = pe.FILE_HEADER.PointerToSymbolTable + pe.FILE_HEADER.NumberOfSymbols * COFF_SYMBOL_SIZE
-    start = strings + int(name[1:])
-    return pe.__data__[start:pe.__data__.find(b"\0", start)]
-
-
 def section_names(pe):
-    return [section_name(pe, section) for section in pe.sections]
+    return [check_image.section_name(pe, section) for section in pe.sections]
 
 
 def debug_link(pe):
     """(file name, CRC-32) of the image's debug link, or None."""
     for section in pe.sections:
-        if section_name(pe, section) == DEBUG_LINK_SECTION:
+        if check_image.section_name(pe, section) == DEBUG_LINK_SECTION:
             data = section.get_data()
             name = data[:data.index(b"\0")].decode()
             crc_offset = (len(name) + 1 + 3) & ~3
