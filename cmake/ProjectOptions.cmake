@@ -14,9 +14,10 @@ if(WIN32)
     # module (see RuntimeLinking.cmake).
     target_link_options(project_options INTERFACE -static-libstdc++
                         $<IF:$<BOOL:$<TARGET_PROPERTY:SHARED_UNWINDER>>,-shared-libgcc,-static>)
-    # What ships (see ship_image): debug information for the separate symbols
-    # file, and one section per function and object so that the linker keeps
-    # only what the launcher reaches.
+    # What ships (see ship_image) is optimised for size (its work is a few
+    # file, registry and module calls) and carries debug information for the
+    # separate symbols file. One section per function and object lets the
+    # linker drop what the launcher does not reach.
     target_compile_options(project_options INTERFACE "$<$<BOOL:$<TARGET_PROPERTY:SHIPPED>>:-g;-Os>"
                            -ffunction-sections -fdata-sections)
 else()
