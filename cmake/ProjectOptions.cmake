@@ -1,9 +1,13 @@
 # Compile options shared by every target of the project (not by third-party code).
 add_library(project_options INTERFACE)
 target_compile_options(project_options INTERFACE -Wall -Wextra -Werror)
-# Source paths (from __FILE__ in assertions) relative to the checkout, so the
-# image does not depend on where it was built.
-target_compile_options(project_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+# Source paths (from __FILE__ in assertions and in debug information)
+# relative to the checkout, so the image and its symbols do not depend on
+# where they were built. The compiler runs in the build folder, which the
+# debug information names as ".": a debugger started in the checkout finds
+# the sources.
+target_compile_options(project_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                                                 -fdebug-prefix-map=${CMAKE_BINARY_DIR}=.)
 
 if(WIN32)
     # Unicode Win32 calls everywhere; the C99-conforming printf family of mingw
