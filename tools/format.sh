@@ -9,4 +9,5 @@ if [ "${1:-}" = "--check" ]; then
 else
     options=(-i)
 fi
-find Shared launch tests bench sample -name '*.cpp' -o -name '*.h' | xargs clang-format "${options[@]}"
+# Every C++ file of the checkout that git does not ignore, tracked or new.
+git ls-files -z --cached --others --exclude-standard -- '*.cpp' '*.h' | xargs -0 clang-format "${options[@]}"
