@@ -7,7 +7,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}"
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    if ! SOURCE_DATE_EPOCH="$(git log -1 --format=%ct 2>/dev/null)"; then
+        echo "dist: not a git checkout; set SOURCE_DATE_EPOCH to the release's time" >&2
+        exit 1
+    fi
+fi
 export SOURCE_DATE_EPOCH
 
 rm -rf dist
