@@ -30,31 +30,38 @@ std::wstring ExecutablePath()
     return GetBinDirectory() + L"\\" + EXECUTABLE_NAME;
 }
 
-// The bitmaps GetIconInfo hands out belong to the caller.
-struct SIconBitmaps
+struct SIconTraits
 {
-    ICONINFO info = {};
-    ~SIconBitmaps()
-    {
-        if (info.hbmColor)
-            DeleteObject(info.hbmColor);
-        if (info.hbmMask)
-            DeleteObject(info.hbmMask);
-    }
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle hIcon) { return hIcon != nullptr; }
+    static void Close(Handle hIcon) { DestroyIcon(hIcon); }
 };
+using CScopedIcon = SharedUtil::CScopedHandle<SIconTraits>;
+
+// The bitmaps GetIconInfo hands out belong to the caller.
+struct SBitmapTraits
+{
+    using Handle = HBITMAP;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle hBitmap) { return hBitmap != nullptr; }
+    static void Close(Handle hBitmap) { DeleteObject(hBitmap); }
+};
+using CScopedBitmap = SharedUtil::CScopedHandle<SBitmapTraits>;
 
 // The icon's width and the height of its colour bitmap (the mask of a
 // monochrome icon holds two images one above the other).
-void ExpectIconSize(HICON hIcon, int iSize)
+void ExpectIconSize(const CScopedIcon& hIcon, int iSize)
 {
-    SIconBitmaps bitmaps;
-    ASSERT_TRUE(GetIconInfo(hIcon, &bitmaps.info));
-    EXPECT_TRUE(bitmaps.info.fIcon);
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(hIcon.Get(), &info));
+    const CScopedBitmap hColour(info.hbmColor);
+    const CScopedBitmap hMask(info.hbmMask);
+    EXPECT_TRUE(info.fIcon);
     BITMAP bitmap = {};
-    ASSERT_NE(GetObjectW(bitmaps.info.hbmColor ? bitmaps.info.hbmColor : bitmaps.info.hbmMask, sizeof(bitmap), &bitmap),
-              0);
+    ASSERT_NE(GetObjectW(hColour.IsValid() ? hColour.Get() : hMask.Get(), sizeof(bitmap), &bitmap), 0);
     EXPECT_EQ(bitmap.bmWidth, iSize);
-    EXPECT_EQ(bitmap.bmHeight, bitmaps.info.hbmColor ? iSize : 2 * iSize);
+    EXPECT_EQ(bitmap.bmHeight, hColour.IsValid() ? iSize : 2 * iSize);
 }
 
 class ImageTest : public ::testing::Test
@@ -83,11 +90,10 @@ TEST_F(ImageTest, EveryIconImageDecodesAtItsOwnSize)
             BYTE* pData = static_cast<BYTE*>(LockResource(LoadResource(m_hImage.Get(), hInfo)));
             ASSERT_NE(pData, nullptr);
             SetLastError(0xdeadbeef);
-            HICON hIcon = CreateIconFromResourceEx(pData, SizeofResource(m_hImage.Get(), hInfo), TRUE,
-                                                   ICON_RESOURCE_VERSION, 0, 0, LR_DEFAULTCOLOR);
-            ASSERT_NE(hIcon, nullptr) << "error " << GetLastError();
+            const CScopedIcon hIcon(CreateIconFromResourceEx(pData, SizeofResource(m_hImage.Get(), hInfo), TRUE,
+                                                             ICON_RESOURCE_VERSION, 0, 0, LR_DEFAULTCOLOR));
+            ASSERT_TRUE(hIcon.IsValid()) << "error " << GetLastError();
             ExpectIconSize(hIcon, ICON_SIZE_BY_ID[wId - 1]);
-            DestroyIcon(hIcon);
         }
     }
 }
@@ -100,16 +106,25 @@ TEST_F(ImageTest, BothIconGroupsLoadAtEverySize)
         {
             SCOPED_TRACE(testing::Message() << "group " << wGroup << ", " << iSize << " px");
             SetLastError(0xdeadbeef);
-            HANDLE hIcon = LoadImageW(m_hImage.Get(), MAKEINTRESOURCEW(wGroup), IMAGE_ICON, iSize, iSize, 0);
-            ASSERT_NE(hIcon, nullptr) << "error " << GetLastError();
-            ExpectIconSize(static_cast<HICON>(hIcon), iSize);
-            DestroyIcon(static_cast<HICON>(hIcon));
+            const CScopedIcon hIcon(
+                static_cast<HICON>(LoadImageW(m_hImage.Get(), MAKEINTRESOURCEW(wGroup), IMAGE_ICON, iSize, iSize, 0)));
+            ASSERT_TRUE(hIcon.IsValid()) << "error " << GetLastError();
+            ExpectIconSize(hIcon, iSize);
         }
     }
 }
 
 // The system's own reading of the manifest, through an activation context
 // made from the executable's manifest resource.
+// Activation contexts fail with INVALID_HANDLE_VALUE.
+struct SActivationContextTraits
+{
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle hContext) { return hContext != INVALID_HANDLE_VALUE; }
+    static void Close(Handle hContext) { ReleaseActCtx(hContext); }
+};
+
 TEST(ManifestTest, RunsAsInvokerSoNoElevationIsAsked)
 {
     const std::wstring wstrPath = ExecutablePath();
@@ -118,17 +133,15 @@ TEST(ManifestTest, RunsAsInvokerSoNoElevationIsAsked)
     context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
     context.lpSource = wstrPath.c_str();
     context.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
-    HANDLE hContext = CreateActCtxW(&context);
-    ASSERT_NE(hContext, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    const SharedUtil::CScopedHandle<SActivationContextTraits> hContext(CreateActCtxW(&context));
+    ASSERT_TRUE(hContext.IsValid()) << "error " << GetLastError();
 
     ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
     runLevel.RunLevel = ACTCTX_RUN_LEVEL_NUMBERS; // overwritten on success
     SIZE_T uiWritten = 0;
-    const BOOL bQueried = QueryActCtxW(0, hContext, nullptr, RunlevelInformationInActivationContext, &runLevel,
-                                       sizeof(runLevel), &uiWritten);
-    const DWORD dwError = GetLastError();
-    ReleaseActCtx(hContext);
-    ASSERT_TRUE(bQueried) << "error " << dwError;
+    ASSERT_TRUE(QueryActCtxW(0, hContext.Get(), nullptr, RunlevelInformationInActivationContext, &runLevel,
+                             sizeof(runLevel), &uiWritten))
+        << "error " << GetLastError();
     EXPECT_EQ(uiWritten, sizeof(runLevel));
     EXPECT_EQ(runLevel.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
     EXPECT_EQ(runLevel.UiAccess, 0u);
