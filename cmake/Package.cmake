@@ -26,4 +26,4 @@ add_custom_command(
     DEPENDS Valdrenne ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/pack-release.py
     COMMAND_EXPAND_LISTS
     COMMENT "Packing ${PACKAGE_NAME}")
-add_custom_target(package ALL DEPENDS ${PACKAGE_ZIP} ${PACKAGE_SYMBOLS_ZIP})
+add_custom_target(release_archives ALL DEPENDS ${PACKAGE_ZIP} ${PACKAGE_SYMBOLS_ZIP})

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # The shipped images' sections, stripped as `make dist` packs them.
-tools/build.sh win32 win64 -- --target package
+tools/build.sh win32 win64 -- --target release_archives
 echo "== stripped Valdrenne.exe, bytes per section"
 /usr/bin/python3 bench/image_sizes.py win32=build/win32/dist/Valdrenne.exe win64=build/win64/dist/Valdrenne.exe
 

@@ -20,7 +20,7 @@ mkdir dist
 for preset in win32 win64; do
     # Packed anew, so that the archives carry this commit's time.
     rm -rf "build/$preset/dist"
-    tools/build.sh "$preset" -- --target package
+    tools/build.sh "$preset" -- --target release_archives
     cp "build/$preset/dist/"*.zip dist/
 done
 (cd dist && sha256sum -- *.zip >SHA256SUMS)
