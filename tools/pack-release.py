@@ -98,7 +98,8 @@ def installer_text(readme_path, version, platform):
             heading = line[4:].strip()
             text += [heading, "-" * len(heading)]
             continue
-        text.append(line.replace("`", ""))
+        if line.strip() or text[-1].strip():
+            text.append(line.replace("`", ""))
     while text and not text[-1].strip():
         text.pop()
     return ("\r\n".join(text) + "\r\n").encode("utf-8")
