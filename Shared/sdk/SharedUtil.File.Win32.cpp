@@ -9,18 +9,20 @@
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
+#include <utility>
 #include <vector>
 
 #include "SharedUtil.Assert.h"
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.File.Seam.h"
 #include "SharedUtil.Path.h"
 
 namespace SharedUtil
 {
 namespace
 {
-// Room for the final path of a handle; longer paths are let through unchecked.
-constexpr DWORD FINAL_PATH_CAPACITY = 1024;
+// \\?\ starts the final path of a file on a drive.
+constexpr wchar_t LOCAL_FINAL_PATH_PREFIX[] = L"\\\\?\\";
 // \\?\UNC\ starts the final path of a file on a network share.
 constexpr wchar_t NETWORK_FINAL_PATH_PREFIX[] = L"\\\\?\\UNC\\";
 constexpr DWORD NETWORK_FINAL_PATH_PREFIX_LENGTH = std::size(NETWORK_FINAL_PATH_PREFIX) - 1;
@@ -29,12 +31,57 @@ constexpr DWORD APPDATA_PATH_CAPACITY = MAX_PATH;
 // The largest path GetLongPathNameW may return, with its terminator.
 constexpr DWORD LONG_PATH_CAPACITY = 32000;
 
+// Every opener shares the file fully: writers of the same log in other
+// processes, readers, and whoever renames or deletes it.
+constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A held folder shares all but deletion, which renaming needs too.
+constexpr DWORD SHARE_ALL_BUT_DELETE = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// Append-only access: without FILE_WRITE_DATA every write goes to the end of
+// the file, wherever other writers have moved it. LockFileEx wants read or
+// write access besides.
+constexpr DWORD APPEND_ACCESS = GENERIC_READ | FILE_APPEND_DATA;
+
+constexpr unsigned DWORD_BITS = 32;
+// Pause between two tries for a lock that another writer holds.
+constexpr DWORD APPEND_LOCK_RETRY_MS = 1;
+
 FinalPathQuery g_pFinalPathQuery = &GetFinalPathNameByHandleW;
+FileInformationQuery g_pFileInformationQuery = &GetFileInformationByHandleEx;
 
 FILE* FailWithErrno(int iErrno)
 {
     errno = iErrno;
     return nullptr;
+}
+
+CScopedKernelHandle FailHandleWithErrno(int iErrno)
+{
+    errno = iErrno;
+    return CScopedKernelHandle();
+}
+
+// The attributes of what the handle opened (the link itself, when it was
+// opened as one); INVALID_FILE_ATTRIBUTES when they cannot be read.
+DWORD QueryOwnAttributes(HANDLE hFile)
+{
+    FILE_ATTRIBUTE_TAG_INFO info = {};
+    if (!g_pFileInformationQuery(hFile, FileAttributeTagInfo, &info, sizeof(info)))
+        return INVALID_FILE_ATTRIBUTES;
+    return info.FileAttributes;
+}
+
+// A name that cannot be told from a reparse point counts as one.
+bool IsReparsePoint(HANDLE hFile)
+{
+    const DWORD dwAttributes = QueryOwnAttributes(hFile);
+    return dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Without the flag a link is followed before anything can look at it.
+DWORD ToOpenFlags(ELinkPolicy eLinks)
+{
+    return eLinks == ELinkPolicy::REFUSE_LINKS ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
 }
 
 DWORD ToDesiredAccess(uint32_t uiAccess)
@@ -94,6 +141,107 @@ bool IsNetworkFinalPath(const wchar_t* szPath, DWORD uiLength)
     }
     return true;
 }
+
+// Clears read-only, hidden and system marks; zero times stay as they are.
+void SetNormalAttributes(HANDLE hFile)
+{
+    FILE_BASIC_INFO info = {};
+    info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(hFile, FileBasicInfo, &info, sizeof(info));
+}
+
+// False only when the name is a link that is to be refused; a file that
+// cannot be reached is left to the open that follows.
+bool ResetAttributes(const WString& wstrPath, ELinkPolicy eLinks)
+{
+    const CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), FILE_WRITE_ATTRIBUTES, SHARE_ALL, nullptr,
+                                                OPEN_EXISTING, ToOpenFlags(eLinks), nullptr));
+    if (!hFile.IsValid())
+        return true;
+    if (eLinks == ELinkPolicy::REFUSE_LINKS && IsReparsePoint(hFile.Get()))
+        return false;
+    SetNormalAttributes(hFile.Get());
+    return true;
+}
+
+// The final path, as the query left it, is exactly the expected one (letters
+// in any case).
+bool IsFinalPath(const wchar_t* szFinalPath, DWORD uiLength, const WString& wstrExpected)
+{
+    return uiLength < FINAL_PATH_CAPACITY && uiLength == wstrExpected.size() &&
+           CompareStringOrdinal(szFinalPath, static_cast<int>(uiLength), wstrExpected.c_str(),
+                                static_cast<int>(uiLength), TRUE) == CSTR_EQUAL;
+}
+
+// Waits up to APPEND_LOCK_WAIT_MS for the append lock. A file system that
+// offers no locks lets the write go on without one: append-only access still
+// puts it at the end.
+bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange)
+{
+    const ULONGLONG ullDeadline = GetTickCount64() + APPEND_LOCK_WAIT_MS;
+    while (!LockFileEx(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0, &lockRange))
+    {
+        if (GetLastError() != ERROR_LOCK_VIOLATION)
+            return true;
+        if (GetTickCount64() >= ullDeadline)
+            return false;
+        Sleep(APPEND_LOCK_RETRY_MS);
+    }
+    return true;
+}
+
+// One write call, so that the bytes stay together, under the append lock.
+bool WriteUnderAppendLock(HANDLE hFile, const void* pData, uint32_t uiLength)
+{
+    OVERLAPPED lockRange = {};
+    lockRange.Offset = static_cast<DWORD>(APPEND_LOCK_OFFSET);
+    lockRange.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> DWORD_BITS);
+    if (!TakeAppendLock(hFile, lockRange))
+        return false;
+    DWORD uiWritten = 0;
+    const bool bWritten = WriteFile(hFile, pData, uiLength, &uiWritten, nullptr) && uiWritten == uiLength;
+    UnlockFileEx(hFile, 0, APPEND_LOCK_BYTES, 0, &lockRange);
+    return bWritten;
+}
+
+// The checked open up to the handle: our path rules, disk files only, no
+// files on network shares; with pwstrFinalPath, only the file whose final
+// path that is. On failure an invalid handle, with errno set.
+CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD dwDisposition, ELinkPolicy eLinks,
+                                      const WString* pwstrFinalPath = nullptr)
+{
+    if (!IsPermittedFilePath(szPath))
+        return FailHandleWithErrno(EINVAL);
+    try
+    {
+        const WString wstrPath = Utf8ToWide(szPath);
+        if (wstrPath.empty())
+            return FailHandleWithErrno(EINVAL);
+
+        CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), dwAccess, SHARE_ALL, nullptr, dwDisposition,
+                                              FILE_ATTRIBUTE_NORMAL | ToOpenFlags(eLinks), nullptr));
+        if (!hFile.IsValid())
+            return FailHandleWithErrno(ErrnoFromWin32Error(GetLastError()));
+
+        // Devices, pipes and consoles are no files.
+        if (GetFileType(hFile.Get()) != FILE_TYPE_DISK)
+            return FailHandleWithErrno(EACCES);
+
+        wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
+        const DWORD uiFinalLength = g_pFinalPathQuery(hFile.Get(), szFinalPath, FINAL_PATH_CAPACITY, 0);
+        if (IsNetworkFinalPath(szFinalPath, uiFinalLength) ||
+            (pwstrFinalPath && !IsFinalPath(szFinalPath, uiFinalLength, *pwstrFinalPath)))
+            return FailHandleWithErrno(EACCES);
+
+        if (eLinks == ELinkPolicy::REFUSE_LINKS && IsReparsePoint(hFile.Get()))
+            return FailHandleWithErrno(EACCES);
+        return hFile;
+    }
+    catch (...)
+    {
+        return FailHandleWithErrno(EINVAL);
+    }
+}
 } // namespace
 
 int ErrnoFromWin32Error(DWORD uiError)
@@ -136,6 +284,13 @@ FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery)
     return pPrevious;
 }
 
+FileInformationQuery SetFileInformationQuery(FileInformationQuery pQuery)
+{
+    const FileInformationQuery pPrevious = g_pFileInformationQuery;
+    g_pFileInformationQuery = pQuery ? pQuery : &GetFileInformationByHandleEx;
+    return pPrevious;
+}
+
 void EnsureParentFolders(const SString& strFilePath)
 {
     const SString strSeparator = "\\";
@@ -153,20 +308,19 @@ void EnsureParentFolders(const SString& strFilePath)
         _wmkdir(Utf8ToWide(JoinParts(parts, strSeparator, 0, iLevel)).c_str());
 }
 
-bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes)
+bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes,
+                  ELinkPolicy eLinks)
 {
     SU_ASSERT(pData || uiLength == 0);
-    if (!pData && uiLength != 0)
+    if ((!pData && uiLength != 0) || !IsPermittedFilePath(strPath.c_str()))
         return false;
-    if (bResetAttributes)
-        SetFileAttributesW(Utf8ToWide(strPath).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (bResetAttributes && !ResetAttributes(Utf8ToWide(strPath), eLinks))
+        return false;
 
-    FILE* pFile = OpenFileChecked(strPath.c_str(), "ab");
-    if (!pFile)
+    const CScopedKernelHandle hFile = OpenHandleChecked(strPath.c_str(), APPEND_ACCESS, OPEN_ALWAYS, eLinks);
+    if (!hFile.IsValid())
         return false;
-    const bool bWritten = uiLength == 0 || std::fwrite(pData, 1, uiLength, pFile) == uiLength;
-    std::fclose(pFile);
-    return bWritten;
+    return uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength);
 }
 
 FILE* OpenFileChecked(const char* szPath, const char* szMode)
@@ -175,55 +329,99 @@ FILE* OpenFileChecked(const char* szPath, const char* szMode)
     if (!IsPermittedFilePath(szPath) || !ParseFileMode(szMode, mode))
         return FailWithErrno(EINVAL);
 
-    try
+    CScopedKernelHandle hFile = OpenHandleChecked(szPath, ToDesiredAccess(mode.uiAccess),
+                                                  ToCreationDisposition(mode.eCreation), ELinkPolicy::FOLLOW_LINKS);
+    if (!hFile.IsValid())
+        return nullptr;
+
+    // The descriptor owns the handle from here on, and the stream the descriptor.
+    const int iDescriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(hFile.Get()), ToOsHandleFlags(mode.uiDescriptorFlags));
+    if (iDescriptor == -1)
     {
-        const SString strPath = szPath;
-        const WString wstrPath = Utf8ToWide(strPath);
-        if (wstrPath.empty())
-            return FailWithErrno(EINVAL);
-
-        const HANDLE hFile = CreateFileW(wstrPath.c_str(), ToDesiredAccess(mode.uiAccess),
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         ToCreationDisposition(mode.eCreation), FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE)
-            return FailWithErrno(ErrnoFromWin32Error(GetLastError()));
-
-        // Devices, pipes and consoles are no files.
-        if (GetFileType(hFile) != FILE_TYPE_DISK)
-        {
-            CloseHandle(hFile);
-            return FailWithErrno(EACCES);
-        }
-
-        wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
-        const DWORD uiFinalLength = g_pFinalPathQuery(hFile, szFinalPath, FINAL_PATH_CAPACITY, 0);
-        if (IsNetworkFinalPath(szFinalPath, uiFinalLength))
-        {
-            CloseHandle(hFile);
-            return FailWithErrno(EACCES);
-        }
-
-        const int iDescriptor =
-            _open_osfhandle(reinterpret_cast<intptr_t>(hFile), ToOsHandleFlags(mode.uiDescriptorFlags));
-        if (iDescriptor == -1)
-        {
-            const int iErrno = errno;
-            CloseHandle(hFile);
-            return FailWithErrno(iErrno);
-        }
-
-        FILE* pStream = _fdopen(iDescriptor, mode.szStreamMode);
-        if (!pStream)
-        {
-            const int iErrno = errno;
-            _close(iDescriptor);
-            return FailWithErrno(iErrno);
-        }
-        return pStream;
+        const int iErrno = errno;
+        hFile.Reset();
+        return FailWithErrno(iErrno);
     }
-    catch (...)
+    static_cast<void>(hFile.Take());
+
+    FILE* pStream = _fdopen(iDescriptor, mode.szStreamMode);
+    if (!pStream)
     {
-        return FailWithErrno(EINVAL);
+        const int iErrno = errno;
+        _close(iDescriptor);
+        return FailWithErrno(iErrno);
+    }
+    return pStream;
+}
+
+bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength)
+{
+    SU_ASSERT(pData || uiLength == 0);
+    if (!pData && uiLength != 0)
+        return false;
+    const SString strPath = CombinePath(strRoot, strRelativePath);
+
+    // Most times the file is there and writable, and its final path is the
+    // path asked for: no link was on the way, and one open does it all.
+    {
+        const WString wstrFinalPath = LOCAL_FINAL_PATH_PREFIX + Utf8ToWide(strPath);
+        const CScopedKernelHandle hFile = OpenHandleChecked(strPath.c_str(), APPEND_ACCESS | FILE_WRITE_ATTRIBUTES,
+                                                            OPEN_EXISTING, ELinkPolicy::REFUSE_LINKS, &wstrFinalPath);
+        if (hFile.IsValid())
+        {
+            SetNormalAttributes(hFile.Get());
+            return uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength);
+        }
+    }
+
+    // Else each folder below the root is held, created when missing, before
+    // the next is looked at, and the file is opened without following a link.
+    const SString strSeparator = "\\";
+    std::vector<SString> parts;
+    NormalizeSeparators(strRelativePath).SplitInto(strSeparator, parts);
+    std::vector<CScopedKernelHandle> heldFolders;
+    SString strFolder = strRoot;
+    for (std::size_t uiPart = 0; uiPart + 1 < parts.size(); ++uiPart)
+    {
+        strFolder = CombinePath(strFolder, parts[uiPart]);
+        CScopedKernelHandle hFolder = HoldFolder(strFolder);
+        if (!hFolder.IsValid() && heldFolders.empty())
+        {
+            // The root itself may be missing.
+            EnsureParentFolders(strFolder);
+            hFolder = HoldFolder(strFolder);
+        }
+        if (!hFolder.IsValid())
+            return false;
+        heldFolders.push_back(std::move(hFolder));
+    }
+    return AppendToFile(strPath, pData, uiLength, true, ELinkPolicy::REFUSE_LINKS);
+}
+
+CScopedKernelHandle HoldFolder(const SString& strPath)
+{
+    const WString wstrPath = Utf8ToWide(strPath);
+    if (wstrPath.empty())
+        return CScopedKernelHandle();
+    // Creating fails harmlessly where the name is taken, by a folder (maybe
+    // made by another writer just now) or by a link; the open tells them apart.
+    for (bool bCreated = false;; bCreated = true)
+    {
+        CScopedKernelHandle hFolder(CreateFileW(wstrPath.c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL_BUT_DELETE, nullptr,
+                                                OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (hFolder.IsValid())
+        {
+            const DWORD dwAttributes = QueryOwnAttributes(hFolder.Get());
+            const bool bPlainFolder =
+                dwAttributes != INVALID_FILE_ATTRIBUTES &&
+                (dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY;
+            return bPlainFolder ? std::move(hFolder) : CScopedKernelHandle();
+        }
+        if (bCreated || GetLastError() != ERROR_FILE_NOT_FOUND)
+            return CScopedKernelHandle();
+        CreateDirectoryW(wstrPath.c_str(), nullptr);
     }
 }
 

@@ -22,10 +22,23 @@ bool IsExistingFile(const SString& strPath);
 // name and is never created. Failures are ignored.
 void EnsureParentFolders(const SString& strFilePath);
 
-// Appends the bytes in binary. With bResetAttributes, read-only, hidden and
-// system marks are cleared first. True when every byte was written; a length
-// of 0 only creates the file.
-bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes);
+// What AppendToFile does when the file's name is a reparse point (a symbolic
+// link, a junction).
+enum class ELinkPolicy
+{
+    FOLLOW_LINKS,
+    // Nothing is written, and the attributes are not reset: a file that
+    // others may create must not send a privileged writer elsewhere.
+    REFUSE_LINKS,
+};
+
+// Appends the bytes in binary with one write at the end of the file, under
+// the file's append lock: writers that take it (every AppendToFile, in any
+// process) never interleave, and no writer's bytes are written over. With
+// bResetAttributes, read-only, hidden and system marks are cleared first.
+// True when every byte was written; a length of 0 only creates the file.
+bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes,
+                  ELinkPolicy eLinks = ELinkPolicy::FOLLOW_LINKS);
 
 // fopen with our path rules: refuses what IsPermittedFilePath refuses,
 // anything that is not a file on a local disk, and files on network shares.

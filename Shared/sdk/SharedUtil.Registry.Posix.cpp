@@ -24,6 +24,12 @@ SString GetSetting(const SString& strSection, const SString& strName)
     return found != settings.end() ? found->second : SString();
 }
 
+// One store here: the view written to is the one read.
+SString GetSettingInWriteView(const SString& strName)
+{
+    return GetSetting(strName);
+}
+
 void SetSetting(const SString& strSection, const SString& strName, const SString& strValue)
 {
     GetSettingsStore()[{GetSettingsKeyPath(strSection), strName}] = strValue;

@@ -6,7 +6,9 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.h"
+#include "SharedUtil.Registry.Seam.h"
 #include "SharedUtil.Registry.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 
 namespace SharedUtil
 {
@@ -15,6 +17,8 @@ namespace
 // Views in the order they are asked: a value in the 64-bit view wins over one
 // of the same name in the 32-bit view.
 constexpr REGSAM READ_VIEWS[] = {KEY_READ | KEY_WOW64_64KEY, KEY_READ | KEY_WOW64_32KEY, KEY_READ};
+// No view flag: the view WriteRegistryText writes to.
+constexpr REGSAM DEFAULT_VIEW[] = {KEY_READ};
 
 // Smallest buffers the readers ask with: one UTF-16 unit, one QWORD.
 constexpr uint32_t MIN_STRING_BYTES = 2;
@@ -158,6 +162,25 @@ bool ReadValueText(HKEY hKey, const wchar_t* wszValueName, SString& strOutText)
         return ReadStringValue(hKey, wszValueName, dwType, dwSize, strOutText);
     return ReadOtherValue(hKey, wszValueName, dwType, dwSize, strOutText);
 }
+
+// The value as text from the first of the views that holds a readable one.
+template <std::size_t VIEW_COUNT>
+SString ReadFromViews(HKEY hRoot, const char* szSubKey, const char* szValueName, const REGSAM (&views)[VIEW_COUNT])
+{
+    const WString wstrSubKey = Utf8ToWide(szSubKey);
+    const WString wstrValueName = Utf8ToWide(szValueName);
+    for (REGSAM samAccess : views)
+    {
+        HKEY hOpened = nullptr;
+        if (RegOpenKeyExW(hRoot, wstrSubKey.c_str(), 0, samAccess, &hOpened) != ERROR_SUCCESS)
+            continue;
+        const CScopedRegistryKey hKey(hOpened);
+        SString strText;
+        if (ReadValueText(hKey.Get(), wstrValueName.c_str(), strText))
+            return strText;
+    }
+    return SString();
+}
 } // namespace
 
 RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction)
@@ -169,20 +192,12 @@ RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction)
 
 SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName)
 {
-    const WString wstrSubKey = Utf8ToWide(szSubKey);
-    const WString wstrValueName = Utf8ToWide(szValueName);
-    for (REGSAM samAccess : READ_VIEWS)
-    {
-        HKEY hKey = nullptr;
-        if (RegOpenKeyExW(hRoot, wstrSubKey.c_str(), 0, samAccess, &hKey) != ERROR_SUCCESS)
-            continue;
-        SString strText;
-        const bool bRead = ReadValueText(hKey, wstrValueName.c_str(), strText);
-        RegCloseKey(hKey);
-        if (bRead)
-            return strText;
-    }
-    return SString();
+    return ReadFromViews(hRoot, szSubKey, szValueName, READ_VIEWS);
+}
+
+SString ReadRegistryTextInDefaultView(HKEY hRoot, const char* szSubKey, const char* szValueName)
+{
+    return ReadFromViews(hRoot, szSubKey, szValueName, DEFAULT_VIEW);
 }
 
 void WriteRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName, const SString& strValue)
@@ -191,20 +206,26 @@ void WriteRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName
     const WString wstrValueName = Utf8ToWide(szValueName);
     const WString wstrValue = Utf8ToWide(strValue);
 
-    HKEY hKey = nullptr;
-    RegCreateKeyExW(hRoot, wstrSubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hKey,
+    HKEY hCreated = nullptr;
+    RegCreateKeyExW(hRoot, wstrSubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hCreated,
                     nullptr);
-    if (!hKey)
+    const CScopedRegistryKey hKey(hCreated);
+    if (!hKey.IsValid())
         return;
     // A failed write leaves the old value; callers cannot act on it.
-    RegSetValueExW(hKey, wstrValueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wstrValue.c_str()),
+    RegSetValueExW(hKey.Get(), wstrValueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wstrValue.c_str()),
                    static_cast<DWORD>((wstrValue.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(hKey);
 }
 
 SString GetSetting(const SString& strSection, const SString& strName)
 {
     return ReadRegistryText(HKEY_LOCAL_MACHINE, GetSettingsKeyPath(strSection).c_str(), strName.c_str());
+}
+
+SString GetSettingInWriteView(const SString& strName)
+{
+    return ReadRegistryTextInDefaultView(HKEY_LOCAL_MACHINE, GetSettingsKeyPath(DEFAULT_SETTINGS_SECTION).c_str(),
+                                         strName.c_str());
 }
 
 void SetSetting(const SString& strSection, const SString& strName, const SString& strValue)

@@ -18,13 +18,12 @@ constexpr uint32_t MAX_REGISTRY_VALUE_BYTES = 0x100000;
 // key's default value.
 SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName);
 
+// The same, in the process's default view alone: where WriteRegistryText
+// writes.
+SString ReadRegistryTextInDefaultView(HKEY hRoot, const char* szSubKey, const char* szValueName);
+
 // Creates the key path when missing and stores the text as REG_SZ in the
 // process's default view.
 void WriteRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName, const SString& strValue);
 
-// The value query the reader goes through. Tests replace it to produce answers
-// the registry does not give on demand, such as ERROR_MORE_DATA on a value that
-// grew. Returns the function installed before; null restores the real call.
-using RegistryQueryFunction = decltype(&RegQueryValueExW);
-RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction);
 } // namespace SharedUtil

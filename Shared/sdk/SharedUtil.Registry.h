@@ -11,8 +11,13 @@ namespace SharedUtil
 // The section of every setting this system uses.
 constexpr const char* DEFAULT_SETTINGS_SECTION = "general";
 
+// Settings that other components write may stand in either registry view;
+// the 64-bit view is asked first.
 SString GetSetting(const SString& strName);
 SString GetSetting(const SString& strSection, const SString& strName);
+// A setting that this process writes and reads back, from the one view that
+// SetSetting writes to; a value of the same name in another view is not seen.
+SString GetSettingInWriteView(const SString& strName);
 void SetSetting(const SString& strName, const SString& strValue);
 void SetSetting(const SString& strSection, const SString& strName, const SString& strValue);
 

@@ -1,4 +1,4 @@
-#include "SharedUtil.ReportFilter.h"
+#include "SharedUtil.ReportFilter.Seam.h"
 
 #include <chrono>
 

@@ -16,12 +16,8 @@ namespace SharedUtil
 // Seconds since 1970-01-01 UTC.
 using ReportTime = int64_t;
 
-// The output loop's time source, replaceable so that tests can set the clock.
-// Shipping code never replaces it: the default reads the system clock.
-using ReportClockFunction = ReportTime (*)();
-
-// Installs pFunction (null: the real time) and returns the one before.
-ReportClockFunction SetReportClockFunction(ReportClockFunction pFunction);
+// The time of the output loop and of written lines: the system clock, unless
+// a test has set it (SharedUtil.ReportFilter.Seam.h).
 ReportTime GetReportTime();
 
 // Lines (and cycles of lines) the filter remembers.

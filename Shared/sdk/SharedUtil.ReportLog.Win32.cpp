@@ -1,6 +1,6 @@
 #include "SharedUtil.ReportLog.h"
 
-#include "SharedUtil.File.h"
+#include "SharedUtil.File.Win32.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.ProcessTag.h"
 #include "SharedUtil.Registry.h"
@@ -25,13 +25,16 @@ CReportRepeatFilter g_ReportRepeatFilter;
 ReportIdCounts g_ReportIdCounts;
 SString g_strAllUsersFolderName;
 
-// One open, append and close per line: nothing waits in a buffer.
+// One open, append and close per line: nothing waits in a buffer. Any user
+// may create folders in the all-users folder, so a link in place of our
+// folders or of the file could send an administrator's lines, and the
+// attribute reset, to a file of that user's choosing: such a line is lost.
 void AppendReportLine(const SPendingLine& line)
 {
-    const SString strPath = CombinePath(GetVersionDataFolder(), REPORT_FILE_NAME);
-    EnsureParentFolders(strPath);
     const SString strLine = FormatReportLine(line, GetReportTime(), GetSystemInfoTag(), GetProcessLogTag());
-    AppendToFile(strPath, strLine.data(), static_cast<uint32_t>(strLine.size()), true);
+    AppendBelowFolder(GetAllUsersAppDataPath(),
+                      CombinePath(GetAllUsersFolderName(), GetMajorMinorVersion(), REPORT_FILE_NAME), strLine.data(),
+                      static_cast<uint32_t>(strLine.size()));
 }
 } // namespace
 

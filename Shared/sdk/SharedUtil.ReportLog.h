@@ -11,8 +11,10 @@ namespace SharedUtil
 {
 // Records one diagnostic under the message site's identifier. With uiMaxPerId
 // not 0, only the first uiMaxPerId calls with that identifier are logged.
-// Every line let out is in the file when the call returns; a line that cannot
-// be written is lost, and nothing is reported to the caller.
+// Every line let out is in the file when the call returns, whole, however many
+// processes write at once; a line that cannot be written, or that would go
+// through a link in place of the log's folders or file, is lost, and nothing
+// is reported to the caller.
 void WriteReportLog(uint32_t uiId, const SString& strText, uint32_t uiMaxPerId = 0);
 
 // <all-users application data>\Qel Vendaro All\<major.minor>, computed anew

@@ -56,7 +56,9 @@ void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMess
 bool ProcessPendingTroubleHelp()
 {
     STroubleRecord record;
-    if (!ParseTroubleRecord(GetSetting(TROUBLE_RECORD_SETTING), record))
+    // Read where OfferTroubleHelp wrote it: a record of the same name in the
+    // other registry view is another run's, and not ours to show or clear.
+    if (!ParseTroubleRecord(GetSettingInWriteView(TROUBLE_RECORD_SETTING), record))
         return false;
     // Consumed before anything is shown: a record is acted on once at most.
     SetSetting(TROUBLE_RECORD_SETTING, "");

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.File.Seam.h"
 #include "SharedUtil.File.Win32.h"
+#include "support/ScopedOverride.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 using namespace SharedUtil;
@@ -21,8 +24,6 @@ constexpr int ERRNO_SENTINEL = 0xdead;
 constexpr DWORD LAST_ERROR_SENTINEL = 0xdeadbeef;
 // Capacity of the GetShortPathNameW / GetTempPathW buffers of the tests.
 constexpr DWORD PATH_BUFFER_UNITS = 32768;
-// The buffer OpenFileChecked offers for a handle's final path.
-constexpr DWORD FINAL_PATH_CAPACITY = 1024;
 
 SString Utf8(const char8_t* szText)
 {
@@ -48,11 +49,10 @@ bool WriteWholeFile(const WString& wstrPath, const std::string& strData)
     return bOk && uiWritten == strData.size();
 }
 
-std::string ReadWholeFile(const WString& wstrPath)
+std::string ReadWholeFile(const WString& wstrPath, DWORD dwShare = FILE_SHARE_READ)
 {
     constexpr DWORD READ_CHUNK = 4096;
-    const HANDLE hFile =
-        CreateFileW(wstrPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE hFile = CreateFileW(wstrPath.c_str(), GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, 0, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return "<missing>";
     std::string strData;
@@ -145,9 +145,7 @@ public:
         ms_wstrPath = wstrPath;
         ms_uiReturned = uiReturned;
         ms_uiCalls = 0;
-        m_pPrevious = SetFinalPathQuery(&Answer);
     }
-    ~CFinalPathAnswer() { SetFinalPathQuery(m_pPrevious); }
 
     static DWORD WINAPI Answer(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags)
     {
@@ -167,7 +165,7 @@ public:
     static inline bool ms_bDiskHandle = false;
 
 private:
-    FinalPathQuery m_pPrevious;
+    TestSupport::CScopedOverride<FinalPathQuery> m_Query{SetFinalPathQuery, &Answer};
 };
 } // namespace
 
@@ -446,6 +444,71 @@ TEST_F(FileWin32, AppendToFileFailsOnAFolder)
         EXPECT_EQ(EACCES, errno);
     }
     EXPECT_TRUE(GetFileAttributesW(WidePath(L"folder").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Another writer's append lock; a second handle of this process stands in the
+// way just as one of another process does.
+TEST_F(FileWin32, AppendToFileWaitsForTheAppendLockAndLeavesReadersAlone)
+{
+    constexpr DWORD RELEASE_AFTER_MS = 200;
+    constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const SString strFile = Path("locked.log");
+    const WString wstrFile = WidePath(L"locked.log");
+    ASSERT_TRUE(WriteWholeFile(wstrFile, "a"));
+    const CScopedKernelHandle hOther(
+        CreateFileW(wstrFile.c_str(), GENERIC_READ | FILE_APPEND_DATA, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(hOther.IsValid());
+    OVERLAPPED range = {};
+    range.Offset = static_cast<DWORD>(APPEND_LOCK_OFFSET);
+    range.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> 32);
+    ASSERT_TRUE(
+        LockFileEx(hOther.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0, &range));
+
+    // The lock stands in no reader's way.
+    EXPECT_EQ("a", ReadWholeFile(wstrFile, SHARE_ALL));
+    const ULONGLONG ullStart = GetTickCount64();
+    EXPECT_FALSE(AppendToFile(strFile, "b", 1, false));
+    EXPECT_GE(GetTickCount64() - ullStart, APPEND_LOCK_WAIT_MS);
+    EXPECT_EQ("a", ReadWholeFile(wstrFile, SHARE_ALL));
+
+    // A lock let go within the wait lets the bytes through.
+    std::thread release(
+        [&]
+        {
+            Sleep(RELEASE_AFTER_MS);
+            UnlockFileEx(hOther.Get(), 0, APPEND_LOCK_BYTES, 0, &range);
+        });
+    EXPECT_TRUE(AppendToFile(strFile, "c", 1, false));
+    release.join();
+    EXPECT_EQ("ac", ReadWholeFile(wstrFile, SHARE_ALL));
+}
+
+TEST_F(FileWin32, HoldFolderCreatesTheFolderAndKeepsItInPlace)
+{
+    const WString wstrHeld = WidePath(L"held");
+    const WString wstrMoved = WidePath(L"moved");
+    {
+        const CScopedKernelHandle hHeld = HoldFolder(Path("held"));
+        ASSERT_TRUE(hHeld.IsValid());
+        EXPECT_TRUE(GetFileAttributesW(wstrHeld.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+        EXPECT_TRUE(HoldFolder(Path("held")).IsValid());
+        // Windows lets nobody move it away (and put a link in its place)
+        // meanwhile; Wine does not keep directories' sharing modes.
+        const bool bMoved = MoveFileW(wstrHeld.c_str(), wstrMoved.c_str());
+        if (IsRunningOnWine())
+            ASSERT_TRUE(!bMoved || MoveFileW(wstrMoved.c_str(), wstrHeld.c_str()));
+        else
+            EXPECT_FALSE(bMoved);
+    }
+    EXPECT_TRUE(MoveFileW(wstrHeld.c_str(), wstrMoved.c_str()));
+
+    // A file by that name, or a missing parent, gives nothing, and nothing is created.
+    ASSERT_TRUE(WriteWholeFile(WidePath(L"file"), "x"));
+    EXPECT_FALSE(HoldFolder(Path("file")).IsValid());
+    EXPECT_EQ("x", ReadWholeFile(WidePath(L"file")));
+    EXPECT_FALSE(HoldFolder(Path("missing\\child")).IsValid());
+    EXPECT_FALSE(Exists(WidePath(L"missing")));
+    EXPECT_FALSE(HoldFolder("").IsValid());
 }
 
 TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "SharedUtil.Registry.Seam.h"
 #include "SharedUtil.Registry.Win32.h"
 #include "SharedUtil.Registry.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/ProductSettings.Win32.h"
+#include "support/ScopedOverride.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,8 +21,6 @@ namespace
 using Bytes = std::vector<uint8_t>;
 
 constexpr const wchar_t* TESTS_KEY = L"Software\\ValdrenneTests";
-constexpr const wchar_t* PRODUCT_SETTINGS_KEY = L"Software\\Kestrune\\1.7\\Settings\\general";
-constexpr const wchar_t* PRODUCT_KEY = L"Software\\Kestrune";
 constexpr REGSAM VIEW_64 = KEY_WOW64_64KEY;
 constexpr REGSAM VIEW_32 = KEY_WOW64_32KEY;
 
@@ -51,21 +53,36 @@ struct SRawValue
     Bytes data;
 };
 
+// The key opened, or created with every key above it; invalid on failure.
+CScopedRegistryKey OpenKey(HKEY hRoot, const std::wstring& wstrKeyPath, REGSAM samAccess)
+{
+    HKEY hKey = nullptr;
+    RegOpenKeyExW(hRoot, wstrKeyPath.c_str(), 0, samAccess, &hKey);
+    return CScopedRegistryKey(hKey);
+}
+
+CScopedRegistryKey CreateKey(HKEY hRoot, const std::wstring& wstrKeyPath, REGSAM samView = 0, DWORD dwOptions = 0)
+{
+    HKEY hKey = nullptr;
+    RegCreateKeyExW(hRoot, wstrKeyPath.c_str(), 0, nullptr, dwOptions, KEY_ALL_ACCESS | samView, nullptr, &hKey,
+                    nullptr);
+    return CScopedRegistryKey(hKey);
+}
+
 std::optional<SRawValue> QueryRaw(HKEY hRoot, const std::wstring& wstrKeyPath, const wchar_t* wszName,
                                   REGSAM samView = 0)
 {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(hRoot, wstrKeyPath.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS)
+    const CScopedRegistryKey hKey = OpenKey(hRoot, wstrKeyPath, KEY_READ | samView);
+    if (!hKey.IsValid())
         return std::nullopt;
     SRawValue value;
     DWORD dwSize = 0;
-    LSTATUS lResult = RegQueryValueExW(hKey, wszName, nullptr, &value.dwType, nullptr, &dwSize);
+    LSTATUS lResult = RegQueryValueExW(hKey.Get(), wszName, nullptr, &value.dwType, nullptr, &dwSize);
     if (lResult == ERROR_SUCCESS)
     {
         value.data.resize(dwSize);
-        lResult = RegQueryValueExW(hKey, wszName, nullptr, nullptr, value.data.data(), &dwSize);
+        lResult = RegQueryValueExW(hKey.Get(), wszName, nullptr, nullptr, value.data.data(), &dwSize);
     }
-    RegCloseKey(hKey);
     if (lResult != ERROR_SUCCESS)
         return std::nullopt;
     return value;
@@ -114,15 +131,14 @@ protected:
     {
         m_wstrKeyPath = TestKeyPath();
         m_strKeyPath = Narrow(m_wstrKeyPath);
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, m_wstrKeyPath.c_str(), 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
+        m_hKey = CreateKey(HKEY_CURRENT_USER, m_wstrKeyPath);
+        ASSERT_TRUE(m_hKey.IsValid());
         g_script = SQueryScript();
     }
 
     void TearDown() override
     {
-        SetRegistryQueryFunction(nullptr);
-        RegCloseKey(m_hKey);
+        m_hKey.Reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, m_wstrKeyPath.c_str());
         // Fails while another run still has its key there, which is fine.
         RegDeleteKeyW(HKEY_CURRENT_USER, TESTS_KEY);
@@ -131,14 +147,14 @@ protected:
     void SetRaw(const wchar_t* wszName, DWORD dwType, const Bytes& data)
     {
         ASSERT_EQ(ERROR_SUCCESS,
-                  RegSetValueExW(m_hKey, wszName, 0, dwType, data.data(), static_cast<DWORD>(data.size())));
+                  RegSetValueExW(m_hKey.Get(), wszName, 0, dwType, data.data(), static_cast<DWORD>(data.size())));
     }
 
     SString Read(const char* szName) { return ReadRegistryText(HKEY_CURRENT_USER, m_strKeyPath.c_str(), szName); }
 
     std::wstring m_wstrKeyPath;
     std::string m_strKeyPath;
-    HKEY m_hKey = nullptr;
+    CScopedRegistryKey m_hKey;
 };
 } // namespace
 
@@ -208,10 +224,10 @@ TEST_F(RegistryTest, NullPathOpensTheRootAndNullNameIsTheDefaultValue)
     SetRaw(nullptr, REG_SZ, WideBytes({L"default", 8}));
     SetRaw(L"named", REG_SZ, WideBytes({L"named value", 12}));
 
-    EXPECT_EQ("named value", ReadRegistryText(m_hKey, nullptr, "named"));
-    EXPECT_EQ("named value", ReadRegistryText(m_hKey, "", "named"));
+    EXPECT_EQ("named value", ReadRegistryText(m_hKey.Get(), nullptr, "named"));
+    EXPECT_EQ("named value", ReadRegistryText(m_hKey.Get(), "", "named"));
     EXPECT_EQ("default", ReadRegistryText(HKEY_CURRENT_USER, m_strKeyPath.c_str(), nullptr));
-    EXPECT_EQ("default", ReadRegistryText(m_hKey, nullptr, ""));
+    EXPECT_EQ("default", ReadRegistryText(m_hKey.Get(), nullptr, ""));
 }
 
 TEST_F(RegistryTest, ValuesOverTheSizeLimitAreNotRead)
@@ -230,14 +246,14 @@ TEST_F(RegistryTest, ValuesOverTheSizeLimitAreNotRead)
 TEST_F(RegistryTest, NonAsciiPathsNamesAndValuesConvert)
 {
     const std::wstring wstrSubKey = m_wstrKeyPath + L"\\J\u00FCrgen\\\u65E5\u672C\u8A9E";
-    HKEY hSubKey = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, wstrSubKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &hSubKey, nullptr));
-    const std::wstring_view wsvValue = {L"\u65E5\u672C\u8A9E", 4};
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(hSubKey, L"J\u00FCrgen", 0, REG_SZ, reinterpret_cast<const BYTE*>(wsvValue.data()),
-                             static_cast<DWORD>(wsvValue.size() * sizeof(wchar_t))));
-    RegCloseKey(hSubKey);
+    {
+        const CScopedRegistryKey hSubKey = CreateKey(HKEY_CURRENT_USER, wstrSubKey);
+        ASSERT_TRUE(hSubKey.IsValid());
+        const std::wstring_view wsvValue = {L"\u65E5\u672C\u8A9E", 4};
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(hSubKey.Get(), L"J\u00FCrgen", 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(wsvValue.data()),
+                                                static_cast<DWORD>(wsvValue.size() * sizeof(wchar_t))));
+    }
     const std::string strSubKey = m_strKeyPath + Utf8(u8"\\J\u00FCrgen\\\u65E5\u672C\u8A9E");
 
     EXPECT_EQ(Utf8(u8"\u65E5\u672C\u8A9E"),
@@ -257,8 +273,8 @@ TEST_F(RegistryTest, WriteCreatesTheKeyAndStoresTerminatedText)
 
     WriteRegistryText(HKEY_CURRENT_USER, strDeeper.c_str(), "name", "value");
     WriteRegistryText(HKEY_CURRENT_USER, strDeeper.c_str(), "empty", "");
-    WriteRegistryText(m_hKey, nullptr, "was-dword", "now text");
-    WriteRegistryText(m_hKey, "", nullptr, "default");
+    WriteRegistryText(m_hKey.Get(), nullptr, "was-dword", "now text");
+    WriteRegistryText(m_hKey.Get(), "", nullptr, "default");
 
     struct SCase
     {
@@ -287,17 +303,12 @@ TEST_F(RegistryTest, WriteThatCannotCreateTheKeyWritesNothing)
 {
     // Only volatile keys may live under a volatile key; our writes ask for a
     // lasting one, so the registry refuses to create it.
-    HKEY hVolatile = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_hKey, L"Volatile", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                                             nullptr, &hVolatile, nullptr));
-    RegCloseKey(hVolatile);
+    ASSERT_TRUE(CreateKey(m_hKey.Get(), L"Volatile", 0, REG_OPTION_VOLATILE).IsValid());
 
     WriteRegistryText(HKEY_CURRENT_USER, (m_strKeyPath + "\\Volatile\\Lasting").c_str(), "name", "value");
     WriteRegistryText(nullptr, m_strKeyPath.c_str(), "name", "value");
 
-    HKEY hKey = nullptr;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              RegOpenKeyExW(HKEY_CURRENT_USER, (m_wstrKeyPath + L"\\Volatile\\Lasting").c_str(), 0, KEY_READ, &hKey));
+    EXPECT_FALSE(OpenKey(HKEY_CURRENT_USER, m_wstrKeyPath + L"\\Volatile\\Lasting", KEY_READ).IsValid());
     EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, m_wstrKeyPath + L"\\Volatile", L"name"));
     EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, m_wstrKeyPath, L"name"));
 }
@@ -310,7 +321,7 @@ TEST_F(RegistryTest, ValueThatGrewAfterTheSizeQueryIsReadWhole)
     // the buffer too small and the registry names the size it needs.
     g_script.reportedSize = 4;
     g_script.iSizeQueriesToChange = 2;
-    SetRegistryQueryFunction(ScriptedQuery);
+    const TestSupport::CScopedOverride query(SetRegistryQueryFunction, ScriptedQuery);
 
     EXPECT_EQ("a longer text", Read("grown"));
     EXPECT_EQ((std::vector<DWORD>{4, 28}), g_script.dataRequests);
@@ -336,7 +347,7 @@ TEST_F(RegistryTest, MoreDataWithoutASizeDoublesTheRequest)
     SetRaw(L"text", REG_SZ, WideBytes({L"abc", 4}));
     SetRaw(L"tiny-text", REG_SZ, {});
     SetRaw(L"dword", REG_DWORD, {0x2A, 0x00, 0x00, 0x00});
-    SetRegistryQueryFunction(ScriptedQuery);
+    const TestSupport::CScopedOverride query(SetRegistryQueryFunction, ScriptedQuery);
 
     for (const SCase& testCase : cases)
     {
@@ -356,7 +367,7 @@ TEST_F(RegistryTest, ReaderThatFailsInOneViewFallsThroughToTheNext)
     // Under the current user both views open the same key, so each view that
     // is asked finds the value again.
     SetRaw(L"value", REG_SZ, WideBytes({L"found", 6}));
-    SetRegistryQueryFunction(ScriptedQuery);
+    const TestSupport::CScopedOverride query(SetRegistryQueryFunction, ScriptedQuery);
 
     struct SCase
     {
@@ -411,25 +422,21 @@ protected:
     {
         for (REGSAM samView : {VIEW_64, VIEW_32})
         {
-            HKEY hSoftware = nullptr;
-            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_ALL_ACCESS | samView, &hSoftware) !=
-                ERROR_SUCCESS)
+            const CScopedRegistryKey hSoftware = OpenKey(HKEY_LOCAL_MACHINE, L"Software", KEY_ALL_ACCESS | samView);
+            if (!hSoftware.IsValid())
                 continue;
-            RegDeleteTreeW(hSoftware, m_wstrKeyPath.substr(std::wstring_view(L"Software\\").size()).c_str());
-            RegDeleteKeyExW(hSoftware, L"ValdrenneTests", samView, 0);
-            RegCloseKey(hSoftware);
+            RegDeleteTreeW(hSoftware.Get(), m_wstrKeyPath.substr(std::wstring_view(L"Software\\").size()).c_str());
+            RegDeleteKeyExW(hSoftware.Get(), L"ValdrenneTests", samView, 0);
         }
     }
 
     void SetInView(REGSAM samView, const wchar_t* wszName, std::wstring_view wsvText)
     {
-        HKEY hKey = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_wstrKeyPath.c_str(), 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS | samView, nullptr, &hKey, nullptr));
+        const CScopedRegistryKey hKey = CreateKey(HKEY_LOCAL_MACHINE, m_wstrKeyPath, samView);
+        ASSERT_TRUE(hKey.IsValid());
         const Bytes data = WideBytes(wsvText);
         ASSERT_EQ(ERROR_SUCCESS,
-                  RegSetValueExW(hKey, wszName, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())));
-        RegCloseKey(hKey);
+                  RegSetValueExW(hKey.Get(), wszName, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())));
     }
 
     std::wstring m_wstrKeyPath;
@@ -464,30 +471,20 @@ TEST_F(RegistryViewsTest, SixtyFourBitViewIsReadFirst)
 
 namespace
 {
-// The product's own settings key; the test prefix is thrown away afterwards,
-// but what the test adds is still removed.
+#ifdef _WIN64
+constexpr REGSAM OTHER_VIEW = VIEW_32;
+#else
+constexpr REGSAM OTHER_VIEW = VIEW_64;
+#endif
+
+// A setting of the product's own key, under a name of this run; what the test
+// adds is removed again.
 class SettingsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        HKEY hKey = nullptr;
-        m_bProductKeyExisted = RegOpenKeyExW(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &hKey) == ERROR_SUCCESS;
-        if (m_bProductKeyExisted)
-            RegCloseKey(hKey);
-        m_strName = "valdrenne-test-" + std::to_string(GetCurrentProcessId());
-    }
-
-    void TearDown() override
-    {
-        const std::wstring wstrName(m_strName.begin(), m_strName.end());
-        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, wstrName.c_str());
-        if (!m_bProductKeyExisted)
-            RegDeleteTreeW(HKEY_LOCAL_MACHINE, PRODUCT_KEY);
-    }
-
-    bool m_bProductKeyExisted = false;
-    std::string m_strName;
+    const std::string m_strName = "valdrenne-test-" + std::to_string(GetCurrentProcessId());
+    const std::wstring m_wstrName{m_strName.begin(), m_strName.end()};
+    TestSupport::CProductSettingsGuard m_Guard{{m_strName}};
 };
 } // namespace
 
@@ -495,6 +492,7 @@ TEST_F(SettingsTest, SettingNeverWrittenReadsEmpty)
 {
     EXPECT_EQ("", GetSetting(m_strName));
     EXPECT_EQ("", GetSetting(DEFAULT_SETTINGS_SECTION, m_strName));
+    EXPECT_EQ("", GetSettingInWriteView(m_strName));
 }
 
 TEST_F(SettingsTest, SetThenGetGivesTheValueBack)
@@ -504,8 +502,25 @@ TEST_F(SettingsTest, SetThenGetGivesTheValueBack)
 
     EXPECT_EQ(strValue, GetSetting(m_strName));
     EXPECT_EQ(strValue, GetSetting(DEFAULT_SETTINGS_SECTION, m_strName));
-    const std::wstring wstrName(m_strName.begin(), m_strName.end());
-    const std::optional<SRawValue> stored = QueryRaw(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, wstrName.c_str());
+    EXPECT_EQ(strValue, GetSettingInWriteView(m_strName));
+    const std::optional<SRawValue> stored =
+        QueryRaw(HKEY_LOCAL_MACHINE, TestSupport::PRODUCT_SETTINGS_KEY, m_wstrName.c_str());
     ASSERT_TRUE(stored);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), stored->dwType);
+}
+
+TEST_F(SettingsTest, WriteViewReadSeesNothingOfTheOtherView)
+{
+    const std::wstring_view wsvOther = {L"other view", 11};
+    ASSERT_TRUE(TestSupport::SetRawProductSetting(OTHER_VIEW, m_wstrName.c_str(), REG_SZ, wsvOther.data(),
+                                                  static_cast<DWORD>(wsvOther.size() * sizeof(wchar_t))));
+    EXPECT_EQ("", GetSettingInWriteView(m_strName));
+    EXPECT_EQ("other view", GetSetting(m_strName));
+
+    SetSetting(m_strName, "own");
+    EXPECT_EQ("own", GetSettingInWriteView(m_strName));
+#ifndef _WIN64
+    // The 64-bit view is asked first by the three-view read.
+    EXPECT_EQ("other view", GetSetting(m_strName));
+#endif
 }

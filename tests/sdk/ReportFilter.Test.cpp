@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "SharedUtil.ReportFilter.h"
+#include "SharedUtil.ReportFilter.Seam.h"
+#include "support/ScopedOverride.h"
 
 #include <ctime>
 #include <string>
@@ -62,11 +63,9 @@ protected:
     {
         g_tNow = 0;
         g_Written.clear();
-        m_pPreviousClock = SetReportClockFunction(ReadTestClock);
     }
-    void TearDown() override { SetReportClockFunction(m_pPreviousClock); }
 
-    ReportClockFunction m_pPreviousClock = nullptr;
+    TestSupport::CScopedOverride<ReportClockFunction> m_Clock{SetReportClockFunction, ReadTestClock};
 };
 
 struct SFilterCase

@@ -1,22 +1,36 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.File.Seam.h"
 #include "SharedUtil.File.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
+#include "sdk/helpers/ReportLogWriter.h"
+#include "support/ProductSettings.Win32.h"
+#include "support/ScopedOverride.h"
+#include "support/Win32TestSupport.Win32.h"
+
+#include <winioctl.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace SharedUtil;
+using SharedUtil::CScopedKernelHandle;
 
 namespace
 {
@@ -25,6 +39,8 @@ constexpr uint32_t CAPPED_ID = 4711;
 constexpr int64_t CLOCK_TOLERANCE_SECONDS = 5;
 
 const char* const SYSTEM_TAG_SETTINGS[] = {"qel-version-ext", "os-version", "real-os-version", "is-admin"};
+// Settings in the order of SYSTEM_TAG_SETTINGS, for the guard.
+const std::vector<std::string> SYSTEM_TAG_SETTING_NAMES(std::begin(SYSTEM_TAG_SETTINGS), std::end(SYSTEM_TAG_SETTINGS));
 
 std::filesystem::path ToFsPath(const SString& strPath)
 {
@@ -41,12 +57,16 @@ struct SParsedLine
 };
 
 // "<id>: YYYY-MM-DD HH:MM:SS [system tag] [process tag] - <text>"
+// The header alone goes through the regex: matching a 10 KB message with it
+// would recurse deep enough to overflow the stack.
 bool ParseLine(const std::string& strLine, SParsedLine& outLine)
 {
-    static const std::regex lineForm(
-        R"(^(\d+): (\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2}):(\d{2}) (\[[^\]]*\]) \[([^\]]*)\] - (.*)$)");
+    static const std::regex headerForm(
+        R"(^(\d+): (\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2}):(\d{2}) (\[[^\]]*\]) \[([^\]]*)\] - )");
+    constexpr std::size_t HEADER_MAX_BYTES = 256;
+    const std::string strHead = strLine.substr(0, HEADER_MAX_BYTES);
     std::smatch match;
-    if (!std::regex_match(strLine, match, lineForm))
+    if (!std::regex_search(strHead, match, headerForm) || strLine.find('\n') != std::string::npos)
         return false;
     using namespace std::chrono;
     const year_month_day date{year{std::stoi(match[2])}, month{static_cast<unsigned>(std::stoi(match[3]))},
@@ -57,8 +77,18 @@ bool ParseLine(const std::string& strLine, SParsedLine& outLine)
     outLine.tTime = tTime.time_since_epoch().count();
     outLine.strSystemTag = match[8];
     outLine.strProcessTag = match[9];
-    outLine.strText = match[10];
+    outLine.strText = strLine.substr(static_cast<std::size_t>(match.length(0)));
     return true;
+}
+
+// The all-users application-data folder as the environment names it,
+// independently of the shell's folder query.
+std::wstring GetProgramDataFolder()
+{
+    constexpr DWORD VALUE_UNITS = MAX_PATH;
+    wchar_t wszValue[VALUE_UNITS] = {};
+    const DWORD dwLength = GetEnvironmentVariableW(L"ProgramData", wszValue, VALUE_UNITS);
+    return dwLength > 0 && dwLength < VALUE_UNITS ? std::wstring(wszValue) : std::wstring();
 }
 
 class ReportLogFile : public ::testing::Test
@@ -66,23 +96,14 @@ class ReportLogFile : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ClearSettings();
+        m_Settings.DeleteAll();
         RemoveProductFolder();
     }
-    void TearDown() override
-    {
-        RemoveProductFolder();
-        ClearSettings();
-    }
-
-    static void ClearSettings()
-    {
-        for (const char* szName : SYSTEM_TAG_SETTINGS)
-            SetSetting(szName, "");
-    }
+    void TearDown() override { RemoveProductFolder(); }
 
     static SString GetProductFolder() { return CombinePath(GetAllUsersAppDataPath(), "Qel Vendaro All"); }
-    static SString GetLogPath() { return CombinePath(GetProductFolder(), "1.7", "report.log"); }
+    static SString GetVersionFolder() { return CombinePath(GetProductFolder(), "1.7"); }
+    static SString GetLogPath() { return CombinePath(GetVersionFolder(), "report.log"); }
 
     static void RemoveProductFolder()
     {
@@ -117,14 +138,17 @@ protected:
         }
         return lines;
     }
+
+    TestSupport::CProductSettingsGuard m_Settings{SYSTEM_TAG_SETTING_NAMES};
 };
 
 TEST_F(ReportLogFile, NamesTheVersionFolderOfTheAllUsersFolder)
 {
+    const std::wstring wstrProgramData = GetProgramDataFolder();
+    ASSERT_FALSE(wstrProgramData.empty());
     EXPECT_EQ("Qel Vendaro All", GetAllUsersFolderName());
     EXPECT_EQ(&GetAllUsersFolderName(), &GetAllUsersFolderName());
-    EXPECT_EQ(CombinePath(GetAllUsersAppDataPath(), "Qel Vendaro All", "1.7"), GetVersionDataFolder());
-    EXPECT_FALSE(GetAllUsersAppDataPath().empty());
+    EXPECT_EQ(WideToUtf8(wstrProgramData + L"\\Qel Vendaro All\\1.7"), GetVersionDataFolder());
 }
 
 TEST_F(ReportLogFile, CreatesItsFoldersAndWritesATaggedLineEndingInALineFeed)
@@ -245,3 +269,330 @@ TEST_F(ReportLogFile, LosesOnlyTheLineWhoseFolderCannotBeCreated)
     EXPECT_NE(std::string::npos, lines[0].find(" - kept line"));
 }
 } // namespace
+
+namespace
+{
+constexpr DWORD WRITERS_TIMEOUT_MS = 120000;
+
+// One round of writer processes let go at once.
+struct SWriterRound
+{
+    uint32_t uiWriters;
+    uint32_t uiLines;
+    uint32_t uiTextBytes;
+};
+
+// Starts the writers, waiting on one event, then sets it; the ids of the
+// writers that ran to their end, in start order.
+std::vector<DWORD> RunWritersTogether(const SWriterRound& round)
+{
+    const std::wstring wstrProgram = TestSupport::GetBinDirectory() + L"\\" + REPORT_LOG_WRITER_FILE_NAME;
+    const std::wstring wstrEvent = L"Local\\ValdrenneReportLogWriters-" + std::to_wstring(GetCurrentProcessId());
+    const CScopedKernelHandle hStart(CreateEventW(nullptr, TRUE, FALSE, wstrEvent.c_str()));
+    if (!hStart.IsValid())
+        return {};
+
+    std::vector<std::pair<DWORD, CScopedKernelHandle>> writers;
+    for (uint32_t i = 0; i < round.uiWriters; ++i)
+    {
+        std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\" " + wstrEvent + L" " +
+                                       std::to_wstring(round.uiLines) + L" " + std::to_wstring(round.uiTextBytes);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process))
+            break;
+        const CScopedKernelHandle hThread(process.hThread);
+        writers.emplace_back(process.dwProcessId, CScopedKernelHandle(process.hProcess));
+    }
+    SetEvent(hStart.Get());
+
+    std::vector<DWORD> finished;
+    for (auto& [dwProcessId, hProcess] : writers)
+    {
+        DWORD dwExitCode = ~0u;
+        if (WaitForSingleObject(hProcess.Get(), WRITERS_TIMEOUT_MS) != WAIT_OBJECT_0)
+            TerminateProcess(hProcess.Get(), ~0u);
+        else if (GetExitCodeProcess(hProcess.Get(), &dwExitCode) && dwExitCode == WRITER_DONE)
+            finished.push_back(dwProcessId);
+    }
+    return finished;
+}
+
+// What a round left in the file, line by line.
+struct SRoundCheck
+{
+    std::size_t uiLines = 0;
+    std::size_t uiMalformed = 0;
+    std::size_t uiRepeated = 0;
+    std::size_t uiMissing = 0;
+    std::string strFirstMalformed;
+};
+} // namespace
+
+TEST_F(ReportLogFile, WritersInManyProcessesWriteEveryLineOnceAndWhole)
+{
+    // Short lines give many chances to meet; 10 KB lines take long to write.
+    constexpr uint32_t WRITERS = 16;
+    const SWriterRound rounds[] = {
+        {WRITERS, 25, 80},   {WRITERS, 25, 80},   {WRITERS, 25, 80},
+        {WRITERS, 3, 10240}, {WRITERS, 3, 10240}, {WRITERS, 3, 10240},
+    };
+    for (std::size_t uiRound = 0; uiRound < std::size(rounds); ++uiRound)
+    {
+        const SWriterRound& round = rounds[uiRound];
+        SCOPED_TRACE(SString("round %u: %u writers, %u lines of %u bytes", static_cast<unsigned>(uiRound),
+                             round.uiWriters, round.uiLines, round.uiTextBytes));
+        RemoveProductFolder();
+        const std::vector<DWORD> writers = RunWritersTogether(round);
+        ASSERT_EQ(round.uiWriters, writers.size());
+
+        std::map<std::pair<DWORD, uint32_t>, uint32_t> seen;
+        SRoundCheck check;
+        for (const std::string& strLine : ReadLogLines())
+        {
+            ++check.uiLines;
+            SParsedLine line;
+            unsigned long ulWriter = 0;
+            unsigned int uiIndex = 0;
+            const bool bWellFormed =
+                ParseLine(strLine, line) && line.uiId == REPORT_LOG_WRITER_ID &&
+                std::sscanf(line.strText.c_str(), "writer %lu line %u ", &ulWriter, &uiIndex) == 2 &&
+                line.strProcessTag == SString("%05lu", ulWriter) &&
+                line.strText == MakeWriterText(ulWriter, uiIndex, round.uiTextBytes);
+            if (!bWellFormed)
+            {
+                if (check.uiMalformed++ == 0)
+                    check.strFirstMalformed = strLine.substr(0, 200);
+                continue;
+            }
+            if (++seen[{static_cast<DWORD>(ulWriter), uiIndex}] > 1)
+                ++check.uiRepeated;
+        }
+        for (DWORD dwWriter : writers)
+            for (uint32_t uiIndex = 0; uiIndex < round.uiLines; ++uiIndex)
+                check.uiMissing += seen.count({dwWriter, uiIndex}) == 0 ? 1 : 0;
+
+        EXPECT_EQ(0u, check.uiMalformed) << check.strFirstMalformed;
+        EXPECT_EQ(0u, check.uiRepeated);
+        EXPECT_EQ(0u, check.uiMissing);
+        EXPECT_EQ(round.uiWriters * round.uiLines, check.uiLines);
+    }
+}
+
+namespace
+{
+enum class ELinkKind
+{
+    JUNCTION,
+    SYMBOLIC_LINK,
+};
+
+// A mount-point reparse point on an empty folder: what mklink /J makes.
+bool MakeJunction(const std::wstring& wstrLink, const std::wstring& wstrTarget)
+{
+    if (!CreateDirectoryW(wstrLink.c_str(), nullptr))
+        return false;
+    CScopedKernelHandle hLink(CreateFileW(wstrLink.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const std::wstring wstrSubstitute = L"\\??\\" + wstrTarget;
+    const WORD wSubstituteBytes = static_cast<WORD>(wstrSubstitute.size() * sizeof(wchar_t));
+    const WORD wPrintBytes = static_cast<WORD>(wstrTarget.size() * sizeof(wchar_t));
+    // REPARSE_DATA_BUFFER: tag, data length, reserved; the mount point's name
+    // offsets and lengths; its two names, each with a terminator.
+    constexpr std::size_t HEADER_BYTES = 8;
+    constexpr std::size_t NAMES_FIELD_BYTES = 8;
+    constexpr WORD TERMINATOR_BYTES = sizeof(wchar_t);
+    std::vector<BYTE> buffer(HEADER_BYTES + NAMES_FIELD_BYTES + wSubstituteBytes + wPrintBytes + 2 * TERMINATOR_BYTES);
+    const DWORD dwTag = IO_REPARSE_TAG_MOUNT_POINT;
+    const WORD wDataBytes = static_cast<WORD>(buffer.size() - HEADER_BYTES);
+    const WORD names[] = {0, wSubstituteBytes, static_cast<WORD>(wSubstituteBytes + TERMINATOR_BYTES), wPrintBytes};
+    std::memcpy(buffer.data(), &dwTag, sizeof(dwTag));
+    std::memcpy(buffer.data() + sizeof(dwTag), &wDataBytes, sizeof(wDataBytes));
+    std::memcpy(buffer.data() + HEADER_BYTES, names, sizeof(names));
+    BYTE* pNames = buffer.data() + HEADER_BYTES + NAMES_FIELD_BYTES;
+    std::memcpy(pNames, wstrSubstitute.c_str(), wSubstituteBytes);
+    std::memcpy(pNames + wSubstituteBytes + TERMINATOR_BYTES, wstrTarget.c_str(), wPrintBytes);
+    DWORD dwReturned = 0;
+    if (hLink.IsValid() && DeviceIoControl(hLink.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                           static_cast<DWORD>(buffer.size()), nullptr, 0, &dwReturned, nullptr))
+        return true;
+    hLink.Reset();
+    RemoveDirectoryW(wstrLink.c_str());
+    return false;
+}
+
+// Wine's CreateSymbolicLinkW reports success and makes nothing, so the link
+// is looked for afterwards.
+bool MakeSymbolicLink(const std::wstring& wstrLink, const std::wstring& wstrTarget, bool bFolder)
+{
+    constexpr DWORD ALLOW_UNPRIVILEGED = 0x2; // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+    CreateSymbolicLinkW(wstrLink.c_str(), wstrTarget.c_str(),
+                        (bFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | ALLOW_UNPRIVILEGED);
+    const DWORD dwAttributes = GetFileAttributesW(wstrLink.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Where Wine cannot make a link, a plain folder or file stands in for it and
+// the handle query says of it what Windows says of a link.
+struct SFileId
+{
+    DWORD dwVolume = 0;
+    DWORD dwIndexHigh = 0;
+    DWORD dwIndexLow = 0;
+    bool operator==(const SFileId&) const = default;
+};
+
+std::optional<SFileId> QueryFileId(HANDLE hFile)
+{
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(hFile, &info))
+        return std::nullopt;
+    return SFileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+std::optional<SFileId> g_StandInLink;
+
+BOOL WINAPI ReportStandInAsLink(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS eClass, LPVOID pInformation, DWORD dwSize)
+{
+    const BOOL bResult = GetFileInformationByHandleEx(hFile, eClass, pInformation, dwSize);
+    if (bResult && eClass == FileAttributeTagInfo && g_StandInLink && QueryFileId(hFile) == g_StandInLink)
+    {
+        auto* pTag = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(pInformation);
+        pTag->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        pTag->ReparseTag = IO_REPARSE_TAG_SYMLINK;
+    }
+    return bResult;
+}
+
+// Through a link, a file's final path is where the link leads.
+std::optional<SFileId> g_StandInLog;
+
+DWORD WINAPI ReportStandInLogElsewhere(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags)
+{
+    if (!g_StandInLog || QueryFileId(hFile) != g_StandInLog)
+        return GetFinalPathNameByHandleW(hFile, szPath, uiCapacity, uiFlags);
+    const std::wstring_view wsvElsewhere = L"\\\\?\\C:\\elsewhere\\report.log";
+    if (uiCapacity <= wsvElsewhere.size())
+        return static_cast<DWORD>(wsvElsewhere.size() + 1);
+    wsvElsewhere.copy(szPath, wsvElsewhere.size());
+    szPath[wsvElsewhere.size()] = L'\0';
+    return static_cast<DWORD>(wsvElsewhere.size());
+}
+
+std::optional<SFileId> QueryFileIdOfPath(const std::wstring& wstrPath)
+{
+    const CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return hFile.IsValid() ? QueryFileId(hFile.Get()) : std::nullopt;
+}
+
+constexpr const char* TARGET_FILE_BYTES = "the link's target";
+} // namespace
+
+TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
+{
+    struct SCase
+    {
+        const char* szWhere;
+        ELinkKind eKind;
+        bool bFolder;
+        // A writable report.log where the version-folder link leads.
+        bool bLogBehind;
+    };
+    const SCase cases[] = {
+        {"Qel Vendaro All", ELinkKind::JUNCTION, true, false},
+        {"Qel Vendaro All", ELinkKind::SYMBOLIC_LINK, true, false},
+        {"Qel Vendaro All\\1.7", ELinkKind::JUNCTION, true, false},
+        {"Qel Vendaro All\\1.7", ELinkKind::SYMBOLIC_LINK, true, false},
+        {"Qel Vendaro All\\1.7", ELinkKind::JUNCTION, true, true},
+        {"Qel Vendaro All\\1.7\\report.log", ELinkKind::SYMBOLIC_LINK, false, false},
+    };
+    for (const SCase& testCase : cases)
+    {
+        const bool bJunction = testCase.eKind == ELinkKind::JUNCTION;
+        // Each case's texts are its own, so that the repeat filter folds none.
+        const SString strCase("%s at %s%s", bJunction ? "junction" : "symbolic link", testCase.szWhere,
+                              testCase.bLogBehind ? " to a log" : "");
+        SCOPED_TRACE(strCase);
+        RemoveProductFolder();
+        const TestSupport::CTempFolder target;
+        const std::wstring wstrLink = Utf8ToWide(CombinePath(GetAllUsersAppDataPath(), testCase.szWhere));
+        ASSERT_TRUE(TestSupport::CreateFolders(ToFsPath(WideToUtf8(wstrLink)).parent_path().wstring()));
+        const std::wstring wstrTarget = testCase.bFolder ? target.GetPath() : target.GetPath() + L"\\target.log";
+        if (!testCase.bFolder)
+        {
+            ASSERT_TRUE(TestSupport::WriteBytesToFile(wstrTarget, TARGET_FILE_BYTES));
+            ASSERT_TRUE(SetFileAttributesW(wstrTarget.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+
+        const bool bRealLink =
+            bJunction ? MakeJunction(wstrLink, wstrTarget) : MakeSymbolicLink(wstrLink, wstrTarget, testCase.bFolder);
+        // The stand-in is the target: it is what a write through the link would change.
+        std::wstring wstrTouched = wstrTarget;
+        std::optional<TestSupport::CScopedOverride<FileInformationQuery>> standIn;
+        std::optional<TestSupport::CScopedOverride<FinalPathQuery>> standInFinalPath;
+        if (!bRealLink)
+        {
+            wstrTouched = wstrLink;
+            if (testCase.bFolder)
+                ASSERT_TRUE(CreateDirectoryW(wstrLink.c_str(), nullptr));
+            else
+            {
+                ASSERT_TRUE(TestSupport::WriteBytesToFile(wstrLink, TARGET_FILE_BYTES));
+                ASSERT_TRUE(SetFileAttributesW(wstrLink.c_str(), FILE_ATTRIBUTE_READONLY));
+            }
+            g_StandInLink = QueryFileIdOfPath(wstrLink);
+            ASSERT_TRUE(g_StandInLink.has_value());
+            standIn.emplace(SetFileInformationQuery, &ReportStandInAsLink);
+        }
+        const std::wstring wstrLogBehind = wstrTouched + L"\\report.log";
+        if (testCase.bLogBehind)
+        {
+            ASSERT_TRUE(TestSupport::WriteBytesToFile(wstrLogBehind, TARGET_FILE_BYTES));
+            if (!bRealLink)
+            {
+                g_StandInLog = QueryFileIdOfPath(wstrLogBehind);
+                standInFinalPath.emplace(SetFinalPathQuery, &ReportStandInLogElsewhere);
+            }
+        }
+        RecordProperty(testCase.szWhere, bRealLink ? "real link" : "stand-in through the handle-query seam");
+
+        WriteReportLog(TEST_ID, "through a " + strCase);
+
+        if (testCase.bLogBehind)
+        {
+            EXPECT_EQ(TARGET_FILE_BYTES, TestSupport::ReadBytesFromFile(wstrLogBehind));
+            EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(wstrTouched),
+                                       std::filesystem::directory_iterator()));
+        }
+        else if (testCase.bFolder)
+        {
+            EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(wstrTouched)));
+        }
+        else
+        {
+            EXPECT_EQ(TARGET_FILE_BYTES, TestSupport::ReadBytesFromFile(wstrTouched));
+            EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+                      GetFileAttributesW(wstrTouched.c_str()) & FILE_ATTRIBUTE_READONLY);
+        }
+
+        // Only that line was lost.
+        standIn.reset();
+        standInFinalPath.reset();
+        g_StandInLink.reset();
+        g_StandInLog.reset();
+        DeleteFileW(wstrLogBehind.c_str());
+        SetFileAttributesW(wstrLink.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (testCase.bFolder)
+            RemoveDirectoryW(wstrLink.c_str());
+        else
+            DeleteFileW(wstrLink.c_str());
+        SetFileAttributesW(wstrTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
+        WriteReportLog(TEST_ID, "after the " + strCase);
+        const std::vector<std::string> lines = ReadLogLines();
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_NE(std::string::npos, lines[0].find(" - after the " + strCase));
+    }
+}

@@ -6,17 +6,6 @@
 
 using namespace SharedUtil;
 
-TEST(TroubleHelp, FlagValuesAreFixed)
-{
-    // Other components of the product pass these as numbers.
-    EXPECT_EQ(0x01, TROUBLE_EXIT_FIRST);
-    EXPECT_EQ(0x02, TROUBLE_ASK_FIRST);
-    EXPECT_EQ(0x04, TROUBLE_EXIT_IF_SHOWN);
-    EXPECT_EQ(0x08, TROUBLE_EXIT_IF_NOT_SHOWN);
-    EXPECT_EQ(0x70, TROUBLE_ICON_MASK);
-    EXPECT_EQ(0x80, TROUBLE_MESSAGE_ONLY);
-}
-
 TEST(TroubleHelp, RecordHoldsTheFourKeysInKeyOrder)
 {
     struct SCase
@@ -34,6 +23,12 @@ TEST(TroubleHelp, RecordHoldsTheFourKeysInKeyOrder)
         // Only the part before the first ";" is the record's type.
         {"a;b;c", -1, "", "", "ecode=&flags=-1&message=&type=a"},
         {";lead", 0, "", "", "ecode=&flags=0&message=&type="},
+        // Other components read the flags as these numbers.
+        {"t",
+         TROUBLE_EXIT_FIRST | TROUBLE_ASK_FIRST | TROUBLE_EXIT_IF_SHOWN | TROUBLE_EXIT_IF_NOT_SHOWN |
+             TROUBLE_ICON_MASK | TROUBLE_MESSAGE_ONLY,
+         "", "", "ecode=&flags=255&message=&type=t"},
+        {"t", TROUBLE_EXIT_IF_SHOWN | TROUBLE_MESSAGE_ONLY, "", "", "ecode=&flags=132&message=&type=t"},
     };
     for (const SCase& testCase : cases)
     {

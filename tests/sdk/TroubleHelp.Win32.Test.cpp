@@ -2,9 +2,11 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.TroubleHelp.h"
 #include "sdk/helpers/DesktopTools.h"
 #include "sdk/helpers/TroubleHelpProbe.h"
+#include "support/ProductSettings.Win32.h"
 #include "support/Win32TestSupport.Win32.h"
 
 #include <optional>
@@ -22,6 +24,7 @@ constexpr DWORD RECORD_TIMEOUT_MS = 30000;
 constexpr DWORD QUIET_PERIOD_MS = 3000;
 constexpr uint32_t TROUBLE_LOG_ID = 3200;
 constexpr DWORD TERMINATED_EXIT_CODE = 1;
+constexpr std::size_t TROUBLE_RECORD_READ_UNITS = 256;
 
 constexpr const char* QUESTION = "Do you want to see some on-line help about this problem ?";
 constexpr const char* NOTICE_TEXT = "Your browser will now display a web page with some help infomation.\n\n"
@@ -32,8 +35,8 @@ constexpr const char* SERIAL = "S-1";
 constexpr const char* VERSION_EXT = "1.7.0-test";
 constexpr const wchar_t* CLIPBOARD_MARKER = L"clipboard before the flow";
 
-const char* const SETTINGS_USED[] = {TROUBLE_RECORD_SETTING, TROUBLE_URL_SETTING, TROUBLE_VERSION_EXT_SETTING,
-                                     TROUBLE_SERIAL_SETTING};
+// The first box's icon bits are the platform's own.
+static_assert(TROUBLE_ICON_MASK == (MB_ICONHAND | MB_ICONQUESTION | MB_ICONEXCLAMATION | MB_ICONASTERISK));
 
 enum class EButtons
 {
@@ -185,19 +188,10 @@ class TroubleHelpFlow : public testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* szName : SETTINGS_USED)
-            m_SavedSettings.push_back(GetSetting(szName));
-        SetSetting(TROUBLE_RECORD_SETTING, "");
-        SetSetting(TROUBLE_URL_SETTING, "");
+        m_Settings.DeleteAll();
         SetSetting(TROUBLE_SERIAL_SETTING, SERIAL);
         SetSetting(TROUBLE_VERSION_EXT_SETTING, VERSION_EXT);
         ASSERT_TRUE(DesktopTools::PutTextOnClipboard(CLIPBOARD_MARKER));
-    }
-
-    void TearDown() override
-    {
-        for (std::size_t uiIndex = 0; uiIndex < m_SavedSettings.size(); ++uiIndex)
-            SetSetting(SETTINGS_USED[uiIndex], m_SavedSettings[uiIndex]);
     }
 
     static SString DefaultUrlFor(const SString& strType)
@@ -233,7 +227,8 @@ protected:
     DesktopTools::CUrlRecorderAsBrowser m_Browser;
 
 private:
-    std::vector<SString> m_SavedSettings;
+    TestSupport::CProductSettingsGuard m_Settings{
+        {TROUBLE_RECORD_SETTING, TROUBLE_URL_SETTING, TROUBLE_VERSION_EXT_SETTING, TROUBLE_SERIAL_SETTING}};
 };
 } // namespace
 
@@ -248,14 +243,14 @@ TEST_F(TroubleHelpFlow, YesToTheQuestionOpensTheHelpPage)
     ASSERT_TRUE(question.has_value());
     ExpectBox(*question, EMPTY_CODE_CAPTION, strMessage + "\n\n\n" + QUESTION, EButtons::YesNo, MB_ICONEXCLAMATION);
     // Consumed before the first box went up.
-    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+    EXPECT_EQ("", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
     RecordProperty("QuestionScreenshot", DesktopTools::CaptureScreen(L"trouble-question.png") ? "taken" : "none");
     probe.Answer(*question, IDYES);
 
     ExpectHelpPageOpened(probe, DefaultUrlFor(strType));
     EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
     EXPECT_EQ(std::vector<SString>{"Trouble loader-dll-missing"}, probe.GetLogMessages(TROUBLE_LOG_ID));
-    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+    EXPECT_EQ("", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
 }
 
 TEST_F(TroubleHelpFlow, NoToTheQuestionOpensNothing)
@@ -272,7 +267,7 @@ TEST_F(TroubleHelpFlow, NoToTheQuestionOpensNothing)
     EXPECT_FALSE(probe.WaitForBox().has_value());
     EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
     ExpectNothingOpened();
-    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+    EXPECT_EQ("", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
 }
 
 TEST_F(TroubleHelpFlow, ExitFirstEndsTheProcessAndKeepsTheRecord)
@@ -284,7 +279,7 @@ TEST_F(TroubleHelpFlow, ExitFirstEndsTheProcessAndKeepsTheRecord)
     EXPECT_EQ(std::optional<DWORD>(TERMINATED_EXIT_CODE), probe.WaitForExit());
     // The whole type is logged; the record holds the part before the first ";".
     EXPECT_EQ(std::vector<SString>{"Trouble a;b;c"}, probe.GetLogMessages(TROUBLE_LOG_ID));
-    EXPECT_EQ("ecode=E1&flags=3&message=m#3Dx&type=a", GetSetting(TROUBLE_RECORD_SETTING));
+    EXPECT_EQ("ecode=E1&flags=3&message=m#3Dx&type=a", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
     ExpectNothingOpened();
 }
 
@@ -380,15 +375,16 @@ TEST_F(TroubleHelpFlow, IconBitsAndUrlSettingsShapeTheFlow)
 
 TEST_F(TroubleHelpFlow, ProcessingReadsTheStoredRecord)
 {
-    SetSetting(TROUBLE_RECORD_SETTING, "type=hand-made&flags= 2x&message=from the #3D store&ecode=E#26");
+    // Other components write the flags as numbers: 18 asks first, with the stop icon.
+    SetSetting(TROUBLE_RECORD_SETTING, "type=hand-made&flags= 18x&message=from the #3D store&ecode=E#26");
     CProbe probe(L"process");
     ASSERT_TRUE(probe.IsStarted());
 
     const std::optional<SShownBox> question = probe.WaitForBox();
     ASSERT_TRUE(question.has_value());
     ExpectBox(*question, "Qel: Vendaro E&   (CTRL+C to copy)", SString("from the = store\n\n\n") + QUESTION,
-              EButtons::YesNo, MB_ICONEXCLAMATION);
-    EXPECT_EQ("", GetSetting(TROUBLE_RECORD_SETTING));
+              EButtons::YesNo, MB_ICONHAND);
+    EXPECT_EQ("", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
     probe.Answer(*question, IDNO);
     EXPECT_EQ(std::optional<DWORD>(PROBE_PROCESSED), probe.WaitForExit());
 }
@@ -400,5 +396,72 @@ TEST_F(TroubleHelpFlow, RecordWithoutTypeIsLeftAlone)
     ASSERT_TRUE(probe.IsStarted());
     EXPECT_FALSE(probe.WaitForBox().has_value());
     EXPECT_EQ(std::optional<DWORD>(PROBE_PROCESSED), probe.WaitForExit());
-    EXPECT_EQ("flags=2&message=m", GetSetting(TROUBLE_RECORD_SETTING));
+    EXPECT_EQ("flags=2&message=m", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
+}
+
+namespace
+{
+#ifdef _WIN64
+constexpr REGSAM OTHER_VIEW = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM OTHER_VIEW = KEY_WOW64_64KEY;
+#endif
+
+bool SetRecordInOtherView(DWORD dwType, const std::wstring_view& wsvBytes)
+{
+    return TestSupport::SetRawProductSetting(OTHER_VIEW, L"pending-browse-to-solution", dwType, wsvBytes.data(),
+                                             static_cast<DWORD>(wsvBytes.size() * sizeof(wchar_t)));
+}
+
+SString ReadRecordInOtherView()
+{
+    HKEY hKey = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, TestSupport::PRODUCT_SETTINGS_KEY, 0, KEY_QUERY_VALUE | OTHER_VIEW, &hKey);
+    const CScopedRegistryKey hSettings(hKey);
+    std::wstring wstrValue(TROUBLE_RECORD_READ_UNITS, L'\0');
+    DWORD dwBytes = static_cast<DWORD>(wstrValue.size() * sizeof(wchar_t));
+    if (!hSettings.IsValid() || RegQueryValueExW(hSettings.Get(), L"pending-browse-to-solution", nullptr, nullptr,
+                                                 reinterpret_cast<BYTE*>(wstrValue.data()), &dwBytes) != ERROR_SUCCESS)
+        return "<none>";
+    wstrValue.resize(dwBytes / sizeof(wchar_t));
+    return WideToUtf8(wstrValue);
+}
+} // namespace
+
+// A record of the same name in the other registry view (the 64-bit one, for
+// the shipping 32-bit launcher on a 64-bit system) is another run's: the flow
+// shows and consumes its own, and leaves that one alone.
+TEST_F(TroubleHelpFlow, RecordInTheOtherViewIsNeitherShownNorCleared)
+{
+    const std::wstring_view wsvStale = {L"ecode=OLD&flags=2&message=stale&type=stale", 43};
+    const std::wstring_view wsvBinary = {L"\x0102\x0304", 2};
+    struct SCase
+    {
+        const char* szWhat;
+        DWORD dwType;
+        std::wstring_view wsvBytes;
+    };
+    const SCase cases[] = {
+        {"stale text record", REG_SZ, wsvStale},
+        {"binary value", REG_BINARY, wsvBinary},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szWhat);
+        ASSERT_TRUE(SetRecordInOtherView(testCase.dwType, testCase.wsvBytes));
+        const SString strOtherBefore = ReadRecordInOtherView();
+
+        CProbe probe(CProbe::OfferArguments("loader-dll-not-loadable", TROUBLE_ASK_FIRST, "the real failure", "126"));
+        ASSERT_TRUE(probe.IsStarted());
+        const std::optional<SShownBox> question = probe.WaitForBox();
+        ASSERT_TRUE(question.has_value());
+        ExpectBox(*question, "Qel: Vendaro 126   (CTRL+C to copy)", SString("the real failure\n\n\n") + QUESTION,
+                  EButtons::YesNo, MB_ICONEXCLAMATION);
+        EXPECT_EQ("", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
+        probe.Answer(*question, IDNO);
+        EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
+
+        EXPECT_EQ("", GetSettingInWriteView(TROUBLE_RECORD_SETTING));
+        EXPECT_EQ(strOtherBefore, ReadRecordInOtherView());
+    }
 }

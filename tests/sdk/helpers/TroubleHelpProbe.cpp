@@ -10,6 +10,7 @@
 #include "TroubleHelpProbe.h"
 
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.TroubleHelp.h"
 
 #include <shellapi.h>
@@ -102,6 +103,7 @@ int main()
 {
     int iArgCount = 0;
     LPWSTR* pArgs = CommandLineToArgvW(GetCommandLineW(), &iArgCount);
+    const CScopedLocalMemory hArgs(pArgs);
     if (!pArgs || iArgCount < 2)
         return PROBE_BAD_ARGUMENTS;
     const std::wstring wstrMode = pArgs[1];
@@ -109,10 +111,7 @@ int main()
     SetWindowsHookExW(WH_CALLWNDPROCRET, TagMessageBoxes, nullptr, GetCurrentThreadId());
 
     if (wstrMode == L"process")
-    {
-        LocalFree(pArgs);
         return PROBE_PROCESSED + (ProcessPendingTroubleHelp() ? 1 : 0);
-    }
 
     SString strType;
     SString strMessage;
@@ -121,7 +120,6 @@ int main()
                                  DecodeHexArgument(pArgs[2], strType) && DecodeHexArgument(pArgs[4], strMessage) &&
                                  DecodeHexArgument(pArgs[5], strErrorCode);
     const int iFlags = bArgumentsValid ? static_cast<int>(std::wcstol(pArgs[3], nullptr, 0)) : 0;
-    LocalFree(pArgs);
     if (!bArgumentsValid)
         return PROBE_BAD_ARGUMENTS;
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "SharedUtil.Windows.h"
+
+// The handle queries behind the checked open, replaceable so that tests can
+// play what a test machine cannot produce: a file on a network share, and the
+// junctions and symbolic links that Wine cannot make. Shipping code never
+// replaces them.
+namespace SharedUtil
+{
+// Room the checked open offers for a handle's final path, in wide characters;
+// longer paths are let through unchecked.
+constexpr DWORD FINAL_PATH_CAPACITY = 1024;
+
+// GetFinalPathNameByHandleW's contract.
+using FinalPathQuery = DWORD(WINAPI*)(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags);
+
+// GetFileInformationByHandleEx's contract; asked only for FileAttributeTagInfo,
+// whose attributes tell a reparse point (junction, symbolic link) apart.
+using FileInformationQuery = BOOL(WINAPI*)(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS eClass, LPVOID pInformation,
+                                           DWORD uiSize);
+
+// Each installs pQuery (null: the system call) and returns the one before.
+FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery);
+FileInformationQuery SetFileInformationQuery(FileInformationQuery pQuery);
+} // namespace SharedUtil
