@@ -30,29 +30,29 @@ bool IsValidPath(const SString& strPath)
     return strPath.find("..") == SString::npos && strPath.find("//") == SString::npos;
 }
 
-SLaunchResult<SString> FindInstallDirectory(const SString& strLaunchPath)
+SInstallResult FindInstallDirectory(const SString& strLaunchPath)
 {
     if (!IsValidPath(strLaunchPath))
     {
         WriteReportLog(REPORT_INVALID_LAUNCH_PATH,
                        FormatBraces("Launcher Main: Invalid launch path: '{}'", strLaunchPath));
-        return SLaunchResult<SString>::Failure(EXIT_NO_INSTALL_DIRECTORY);
+        return SInstallResult::Failure(EExitCode::NO_INSTALL_DIRECTORY);
     }
 
     SString strBeside = CombinePath(strLaunchPath, INSTALL_FOLDER_NAME);
     if (!IsValidPath(strBeside))
-        return SLaunchResult<SString>::Failure(EXIT_NO_INSTALL_DIRECTORY);
+        return SInstallResult::Failure(EExitCode::NO_INSTALL_DIRECTORY);
     if (IsExistingDirectory(strBeside))
-        return SLaunchResult<SString>::Success(strBeside);
+        return SInstallResult::Success(strBeside);
 
     // Built from a launch path that passed the test above; the ".." is ours.
     SString strParent = CombinePath(strLaunchPath, PARENT_STEP);
     SString strAbove = CombinePath(strParent, INSTALL_FOLDER_NAME);
     if (IsExistingDirectory(strAbove))
-        return SLaunchResult<SString>::Success(strAbove);
+        return SInstallResult::Success(strAbove);
 
     WriteReportLog(REPORT_QEL_NOT_FOUND,
                    FormatBraces("Launcher Main: Qel directory not found from: '{}'", strLaunchPath));
-    return SLaunchResult<SString>::Failure(EXIT_NO_INSTALL_DIRECTORY);
+    return SInstallResult::Failure(EExitCode::NO_INSTALL_DIRECTORY);
 }
 } // namespace Launch

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LaunchIds.h"
 #include "LaunchResult.h"
 #include "SString.h"
 
@@ -12,8 +13,11 @@ SString GetLaunchPath();
 // Rejects texts holding ".." or "//"; texts shorter than two bytes pass.
 bool IsValidPath(const SString& strPath);
 
+// The install directory, or why there is none.
+using SInstallResult = SLaunchResult<SString, EExitCode>;
+
 // The "qel" folder beside the launch path or one level up (the ".." is kept
-// in the text). Fails with EXIT_NO_INSTALL_DIRECTORY and writes its own
+// in the text). Fails with EExitCode::NO_INSTALL_DIRECTORY and writes its own
 // report lines.
-SLaunchResult<SString> FindInstallDirectory(const SString& strLaunchPath);
+SInstallResult FindInstallDirectory(const SString& strLaunchPath);
 } // namespace Launch

@@ -2,19 +2,36 @@
 
 #include <cstdint>
 
-// Report-log ids of the launch sequence, one per message site, and its exit
-// codes of its own.
+// The launch sequence's codes, one closed set per meaning; the values are
+// fixed (report.log readers and callers of the launcher rely on them).
 namespace Launch
 {
-constexpr uint32_t REPORT_LOAD_FAILED = 5711;
-constexpr uint32_t REPORT_ENTRY_MISSING = 5713;
-constexpr uint32_t REPORT_ENTRY_EXCEPTION = 5722;
-constexpr uint32_t REPORT_LAUNCH_PATHS = 5725;
-constexpr uint32_t REPORT_QEL_NOT_FOUND = 5730;
-constexpr uint32_t REPORT_INVALID_LAUNCH_PATH = 5731;
-constexpr uint32_t REPORT_COM_FAILED = 5737;
+// Report-log ids, one per message site; each names the function that writes it.
+enum EReportId : uint32_t
+{
+    REPORT_LOAD_FAILED = 5711,         // RunLauncher, when LoadLoaderModule fails
+    REPORT_ENTRY_MISSING = 5713,       // CallLoaderEntry: no DoWinMain, or it lies outside the module
+    REPORT_ENTRY_EXCEPTION = 5722,     // CallLoaderEntry and the entry guard: DoWinMain did not return
+    REPORT_LAUNCH_PATHS = 5725,        // RunLauncher, once the install directory is known
+    REPORT_QEL_NOT_FOUND = 5730,       // FindInstallDirectory
+    REPORT_INVALID_LAUNCH_PATH = 5731, // FindInstallDirectory
+    REPORT_COM_FAILED = 5737,          // RunLauncher
+};
 
-constexpr int EXIT_NO_INSTALL_DIRECTORY = 1;
-constexpr int EXIT_LOADER_NOT_LOADABLE = 2;
-constexpr int EXIT_HANDOFF_FAILED = 3;
+// The launcher's own exit codes. Any other exit code is DoWinMain's result,
+// which may also be one of these.
+enum class EExitCode : int
+{
+    NO_INSTALL_DIRECTORY = 1,
+    LOADER_NOT_LOADABLE = 2,
+    // Also the C runtime's exit code after abort().
+    HANDOFF_FAILED = 3,
+};
+
+// Why LoadLoaderModule failed.
+enum class ELoadFailure : int
+{
+    INVALID_PATH = 2,
+    NOT_LOADABLE = 3,
+};
 } // namespace Launch

@@ -4,26 +4,26 @@
 #include <utility>
 
 // Value-or-error record of the launch steps: holds either a value or an
-// integer error code, and bHasValue says which. The value is destroyed only
-// when one is held.
-template <typename T> struct SLaunchResult
+// error code of the step's own code set (an enum of LaunchIds.h), and
+// bHasValue says which. The value is destroyed only when one is held.
+template <typename T, typename Code> struct SLaunchResult
 {
     bool bHasValue;
     union
     {
         T value;
-        int iErrorCode;
+        Code eError;
     };
 
     static SLaunchResult Success(T valueIn) { return SLaunchResult(std::move(valueIn)); }
-    static SLaunchResult Failure(int iErrorCodeIn) { return SLaunchResult(iErrorCodeIn, 0); }
+    static SLaunchResult Failure(Code eErrorIn) { return SLaunchResult(eErrorIn, 0); }
 
     SLaunchResult(SLaunchResult&& other) noexcept : bHasValue(other.bHasValue)
     {
         if (bHasValue)
             new (&value) T(std::move(other.value));
         else
-            iErrorCode = other.iErrorCode;
+            eError = other.eError;
     }
     SLaunchResult(const SLaunchResult&) = delete;
     SLaunchResult& operator=(const SLaunchResult&) = delete;
@@ -37,5 +37,5 @@ template <typename T> struct SLaunchResult
 
 private:
     explicit SLaunchResult(T&& valueIn) : bHasValue(true) { new (&value) T(std::move(valueIn)); }
-    SLaunchResult(int iErrorCodeIn, int) : bHasValue(false), iErrorCode(iErrorCodeIn) {}
+    SLaunchResult(Code eErrorIn, int) : bHasValue(false), eError(eErrorIn) {}
 };

@@ -18,6 +18,19 @@ void ReadDllDirectory(std::wstring& strOut, DWORD dwSize)
         dwLength = 0;
     strOut.resize(dwLength);
 }
+
+// Where the system looks for the modules the loader imports: the loader's own
+// folder, then the system folder. A plain load would also search the current
+// directory and the PATH folders, where anyone may plant a module of the same
+// name. Systems without these flags (Vista and 7 before KB2533623) refuse them
+// with ERROR_INVALID_PARAMETER; there the loader's folder still comes first.
+HMODULE LoadWithSafeSearch(const wchar_t* wszPath)
+{
+    HMODULE hModule = LoadLibraryExW(wszPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!hModule && GetLastError() == ERROR_INVALID_PARAMETER)
+        hModule = LoadLibraryExW(wszPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return hModule;
+}
 } // namespace
 
 CDllDirectoryScope::CDllDirectoryScope() : m_bRestore(false)
@@ -44,15 +57,15 @@ CDllDirectoryScope::~CDllDirectoryScope()
     SetDllDirectoryW(m_strSavedDirectory.empty() ? nullptr : m_strSavedDirectory.c_str());
 }
 
-SLaunchResult<HMODULE> LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
-                                        const SString& strInstallDirectory)
+SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
+                             const SString& strInstallDirectory)
 {
     WString wstrLoaderPath = Utf8ToWide(strLoaderPath);
     if (wstrLoaderPath.empty())
-        return SLaunchResult<HMODULE>::Failure(LOAD_INVALID_PATH);
+        return SLoadResult::Failure(ELoadFailure::INVALID_PATH);
 
-    if (HMODULE hModule = LoadLibraryW(wstrLoaderPath.c_str()))
-        return SLaunchResult<HMODULE>::Success(hModule);
+    if (HMODULE hModule = LoadWithSafeSearch(wstrLoaderPath.c_str()))
+        return SLoadResult::Success(hModule);
 
     CDllDirectoryScope dllDirectoryScope;
 
@@ -68,15 +81,15 @@ SLaunchResult<HMODULE> LoadLoaderModule(const SString& strLoaderPath, const SStr
         wstrFileName = Utf8ToWide(strFileName);
     }
     if (wstrInstallDirectory.empty() || wstrFileName.empty())
-        return SLaunchResult<HMODULE>::Failure(LOAD_INVALID_PATH);
+        return SLoadResult::Failure(ELoadFailure::INVALID_PATH);
 
     if (!SetDllDirectoryW(wstrInstallDirectory.c_str()))
-        return SLaunchResult<HMODULE>::Failure(LOAD_NOT_LOADABLE);
+        return SLoadResult::Failure(ELoadFailure::NOT_LOADABLE);
     dllDirectoryScope.m_bRestore = true;
 
     WString wstrSecondPath = wstrInstallDirectory + L'\\' + wstrFileName;
-    if (HMODULE hModule = LoadLibraryW(wstrSecondPath.c_str()))
-        return SLaunchResult<HMODULE>::Success(hModule);
-    return SLaunchResult<HMODULE>::Failure(LOAD_NOT_LOADABLE);
+    if (HMODULE hModule = LoadWithSafeSearch(wstrSecondPath.c_str()))
+        return SLoadResult::Success(hModule);
+    return SLoadResult::Failure(ELoadFailure::NOT_LOADABLE);
 }
 } // namespace Launch

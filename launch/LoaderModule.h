@@ -2,15 +2,15 @@
 
 #include <string>
 
+#include "LaunchIds.h"
 #include "LaunchResult.h"
 #include "SString.h"
 #include "SharedUtil.Windows.h"
 
 namespace Launch
 {
-// Failure classes of loading.
-constexpr int LOAD_INVALID_PATH = 2;
-constexpr int LOAD_NOT_LOADABLE = 3;
+// The loaded loader module, or why it could not be loaded.
+using SLoadResult = SLaunchResult<HMODULE, ELoadFailure>;
 
 // Saves the process's DLL search directory and, once its owner has changed
 // it (m_bRestore), puts it back on destruction. Saving leaves the thread's
@@ -28,9 +28,12 @@ public:
     bool m_bRestore;
 };
 
-// Loads the loader by its full path; failing that, once more with the DLL
-// search directory set to the install directory so that the modules beside
-// it are found too. On failure the thread's last error is the failing call's.
-SLaunchResult<HMODULE> LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
-                                        const SString& strInstallDirectory);
+// Loads the loader by its full path, taking the modules it imports from its
+// own folder or the system folder only; failing that, once more with the DLL
+// search directory set to the install directory, so that modules the
+// loader's code loads by name while it initialises are found there too. The
+// search directory is restored before returning. On failure the thread's
+// last error is the failing call's.
+SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
+                             const SString& strInstallDirectory);
 } // namespace Launch

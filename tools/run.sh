@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Stages an install of the shipping (i686) build with the sample client and
 # starts the launcher under Wine. Arguments go to the launcher.
-#   build/stage/Valdrenne.exe          the launcher (and the runtime DLLs it ships with)
+#   build/stage/Valdrenne.exe          the launcher, alone
 #   build/stage/qel/loader.dll         the sample client's loader
 # On Windows, build/stage runs as it is.
 set -euo pipefail
@@ -14,9 +14,6 @@ stage="build/stage"
 rm -rf "$stage"
 mkdir -p "$stage/qel"
 cp build/win32/bin/Valdrenne.exe "$stage/"
-for dll in libgcc_s_dw2-1.dll libwinpthread-1.dll; do
-    if [ -f "build/win32/bin/$dll" ]; then cp "build/win32/bin/$dll" "$stage/"; fi
-done
 cp build/win32/bin/loader.dll "$stage/qel/"
 
 report="$(mktemp /tmp/valdrenne-run.XXXXXX)"

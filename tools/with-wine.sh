@@ -33,6 +33,16 @@ fi
 
 wineboot -i >"$work/wineboot.log" 2>&1
 wineserver -w
+# A crashing program would start the debugger and wait for it: on Windows the
+# launcher's error mode prevents that, Wine ignores the error mode and looks
+# only at AeDebug. Without a Debugger value Wine falls back to winedbg; an
+# empty one starts nothing, so the crashing process simply ends. Both
+# registry views, for 32- and 64-bit programs.
+for view in 32 64; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
+        /reg:$view >>"$work/wineboot.log" 2>&1
+done
+wineserver -w
 wineserver -p
 # Wine's system processes (services, desktop) start with the first program
 # and inherit its output handles; CTest would then wait for them forever.

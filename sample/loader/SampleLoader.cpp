@@ -4,10 +4,16 @@
 // Environment (all optional):
 //   QEL_SAMPLE_REPORT     file to write the report to (default: standard output)
 //   QEL_SAMPLE_EXIT_CODE  the value DoWinMain returns (default 0)
-//   QEL_SAMPLE_THROW      "1": DoWinMain throws instead of returning
+//   QEL_SAMPLE_FAIL       how DoWinMain ends instead of returning:
+//                           "throw"         throws a C++ exception
+//                           "msvc-throw"    raises the exception a Microsoft-built C++ throw raises
+//                           "abort"         calls abort()
+//                           "fault"         writes through a null pointer
+//                           "throw-caught"  throws and catches it itself, then returns
 // When the launcher frees the module, a last line "freed: yes" is appended
 // to the report file.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -20,6 +26,11 @@ namespace
 constexpr DWORD ENVIRONMENT_VALUE_MAX = 32767; // the system's limit for one variable
 constexpr DWORD VERSION_BUFFER_SIZE = 64;
 constexpr DWORD DLL_DIRECTORY_MAX = 32768;
+constexpr DWORD MSVC_CPP_EXCEPTION = 0xE06D7363;
+constexpr ULONG_PTR MSVC_CPP_EXCEPTION_MAGIC = 0x19930520;
+constexpr std::size_t ERROR_MODE_TEXT_SIZE = 16;
+
+std::string g_strDllDirectoryAtLoad;
 
 std::string GetEnvironmentText(const char* szName)
 {
@@ -56,6 +67,44 @@ std::string ReadDllDirectory()
     return strDirectory;
 }
 
+std::string ReadErrorMode()
+{
+    char szMode[ERROR_MODE_TEXT_SIZE];
+    std::snprintf(szMode, sizeof(szMode), "0x%04X", GetErrorMode());
+    return szMode;
+}
+
+// Ends DoWinMain the way strFailure asks; returns only for "" and
+// "throw-caught".
+void Fail(const std::string& strFailure)
+{
+    if (strFailure == "throw")
+        throw std::runtime_error("sample loader asked to throw");
+    if (strFailure == "msvc-throw")
+    {
+        const ULONG_PTR arguments[] = {MSVC_CPP_EXCEPTION_MAGIC, 0, 0};
+        RaiseException(MSVC_CPP_EXCEPTION, EXCEPTION_NONCONTINUABLE, 3, arguments);
+    }
+    if (strFailure == "abort")
+        std::abort();
+    if (strFailure == "fault")
+    {
+        // Read through a volatile, so the compiler cannot see the null.
+        static int* volatile s_pNowhere = nullptr;
+        *s_pNowhere = 1;
+    }
+    if (strFailure == "throw-caught")
+    {
+        try
+        {
+            throw std::runtime_error("caught by the sample loader");
+        }
+        catch (const std::runtime_error&)
+        {
+        }
+    }
+}
+
 void WriteReport(const std::string& strReport, DWORD dwDisposition)
 {
     std::string strPath = GetEnvironmentText("QEL_SAMPLE_REPORT");
@@ -73,6 +122,9 @@ void WriteReport(const std::string& strReport, DWORD dwDisposition)
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved)
 {
+    // Tells which of the launcher's attempts loaded the module.
+    if (dwReason == DLL_PROCESS_ATTACH)
+        g_strDllDirectoryAtLoad = ReadDllDirectory();
     // A null pReserved on detach means FreeLibrary, not process exit.
     if (dwReason == DLL_PROCESS_DETACH && pReserved == nullptr)
         WriteReport("freed: yes\n", OPEN_ALWAYS);
@@ -91,18 +143,21 @@ extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINS
     strReport += "launcher-version: " + ReadLauncherVersion() + "\n";
     strReport += "instance-is-launcher: " + std::string(hInstance == GetModuleHandleW(nullptr) ? "yes" : "no") + "\n";
     strReport += "previous-instance-null: " + std::string(hPrevInstance == nullptr ? "yes" : "no") + "\n";
+    strReport += "dll-directory-at-load: " + g_strDllDirectoryAtLoad + "\n";
     strReport += "dll-directory: " + ReadDllDirectory() + "\n";
+    strReport += "error-mode: " + ReadErrorMode() + "\n";
+    // Where the C runtime (shared with the launcher) sends its messages.
+    strReport += "runtime-error-mode: " + std::to_string(_set_error_mode(_REPORT_ERRMODE)) + "\n";
 
     int iExitCode = std::atoi(GetEnvironmentText("QEL_SAMPLE_EXIT_CODE").c_str());
-    bool bThrow = GetEnvironmentText("QEL_SAMPLE_THROW") == "1";
-    strReport += bThrow ? "result: throws\n" : "result: " + std::to_string(iExitCode) + "\n";
+    std::string strFailure = GetEnvironmentText("QEL_SAMPLE_FAIL");
+    strReport += "result: " + (strFailure.empty() ? std::to_string(iExitCode) : strFailure) + "\n";
     // A system-wide clock, so another process can time the start-up.
     LARGE_INTEGER liNow;
     QueryPerformanceCounter(&liNow);
     strReport += "returned-at-qpc: " + std::to_string(liNow.QuadPart) + "\n";
     WriteReport(strReport, CREATE_ALWAYS);
 
-    if (bThrow)
-        throw std::runtime_error("sample loader asked to throw");
+    Fail(strFailure);
     return iExitCode;
 }

@@ -3,6 +3,7 @@
 // the sample loader received.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -10,7 +11,6 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
-#include "SharedUtil.SystemError.h"
 #include "support/Win32TestSupport.Win32.h"
 
 using namespace TestSupport;
@@ -24,7 +24,67 @@ constexpr DWORD MESSAGE_BOX_TIMEOUT_MS = 20000;
 constexpr DWORD SW_SHOWDEFAULT_CODE = SW_SHOWDEFAULT; // what a child started without show flags gets
 const char* const QUESTION = "Do you want to see some on-line help about this problem ?";
 const char* const QUESTION_CAPTION = "Qel: Vendaro    (CTRL+C to copy)";
-const wchar_t* const UNWINDER_DLLS[] = {L"libgcc_s_dw2-1.dll", L"libwinpthread-1.dll"};
+constexpr DWORD SYSTEM_TEXT_UNITS = 4096;
+constexpr int WINDOW_CLASS_UNITS = 256;
+constexpr DWORD ACCESS_VIOLATION_EXIT_CODE = 0xC0000005; // how a process ends on an unhandled access violation
+
+// The system's text for an error straight from FormatMessageW, in the
+// one-line form "Error %u: %s" of the failure message.
+SString SystemErrorLine(DWORD dwError)
+{
+    wchar_t wszText[SYSTEM_TEXT_UNITS] = {};
+    DWORD dwLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
+                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wszText, SYSTEM_TEXT_UNITS, nullptr);
+    std::wstring wstrText;
+    for (wchar_t wc : std::wstring(wszText, dwLength))
+        if (wc != L'\r' && wc != L'\n')
+            wstrText += wc;
+    return "Error " + std::to_string(dwError) + ": " + WideToUtf8(wstrText);
+}
+
+// The classes of the visible top-level windows of a process.
+struct SWindowSearch
+{
+    DWORD dwProcessId;
+    std::vector<std::string>* pClasses;
+};
+
+BOOL CALLBACK RecordWindowOfProcess(HWND hWnd, LPARAM lParam)
+{
+    auto* pSearch = reinterpret_cast<SWindowSearch*>(lParam);
+    DWORD dwOwner = 0;
+    GetWindowThreadProcessId(hWnd, &dwOwner);
+    if (dwOwner == pSearch->dwProcessId && IsWindowVisible(hWnd))
+    {
+        char szClass[WINDOW_CLASS_UNITS] = {};
+        GetClassNameA(hWnd, szClass, WINDOW_CLASS_UNITS);
+        pSearch->pClasses->push_back(szClass);
+    }
+    return TRUE;
+}
+
+// Sets an environment variable for the scope (and the children started in
+// it), then puts the old value back.
+class CScopedEnvironment
+{
+public:
+    CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue) : m_wszName(wszName)
+    {
+        DWORD dwSize = GetEnvironmentVariableW(wszName, nullptr, 0);
+        m_bWasSet = dwSize > 0;
+        m_wstrOld.resize(dwSize);
+        m_wstrOld.resize(GetEnvironmentVariableW(wszName, m_wstrOld.data(), dwSize));
+        SetEnvironmentVariableW(wszName, wstrValue.c_str());
+    }
+    ~CScopedEnvironment() { SetEnvironmentVariableW(m_wszName, m_bWasSet ? m_wstrOld.c_str() : nullptr); }
+    CScopedEnvironment(const CScopedEnvironment&) = delete;
+    CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
+
+private:
+    const wchar_t* m_wszName;
+    std::wstring m_wstrOld;
+    bool m_bWasSet;
+};
 
 struct SLogLine
 {
@@ -45,6 +105,7 @@ struct SLaunch
     bool bLoaderFreed = false;
     std::vector<SLogLine> logLines;
     std::vector<SMessageBox> boxes;
+    std::vector<std::string> windowClasses; // every visible top-level window seen
 };
 
 class LaunchTest : public ::testing::Test
@@ -55,22 +116,18 @@ protected:
         m_wstrReportFile = m_temp.GetPath() + L"\\loader-report.txt";
         SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", m_wstrReportFile.c_str());
         SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", nullptr);
-        SetEnvironmentVariableW(L"QEL_SAMPLE_THROW", nullptr);
+        SetEnvironmentVariableW(L"QEL_SAMPLE_FAIL", nullptr);
     }
 
     void TearDown() override { SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", nullptr); }
 
     std::wstring Temp(const std::wstring& wstrRelative) const { return m_temp.GetPath() + L"\\" + wstrRelative; }
 
-    // Puts the launcher (and the runtime DLLs it ships with) into a folder.
+    // Puts the launcher, alone, into a folder.
     std::wstring StageLauncher(const std::wstring& wstrFolder)
     {
         EXPECT_TRUE(CreateFolders(wstrFolder));
-        std::wstring wstrBin = GetBinDirectory();
-        EXPECT_TRUE(CopyFileTo(wstrBin + L"\\Valdrenne.exe", wstrFolder + L"\\Valdrenne.exe"));
-        for (const wchar_t* szDll : UNWINDER_DLLS)
-            if (GetFileAttributesW((wstrBin + L"\\" + szDll).c_str()) != INVALID_FILE_ATTRIBUTES)
-                CopyFileTo(wstrBin + L"\\" + szDll, wstrFolder + L"\\" + szDll);
+        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\Valdrenne.exe", wstrFolder + L"\\Valdrenne.exe"));
         return wstrFolder + L"\\Valdrenne.exe";
     }
 
@@ -80,24 +137,44 @@ protected:
         ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\" + wstrBuiltFile, wstrQelFolder + L"\\loader.dll"));
     }
 
+    // Copies every file of a folder into another.
+    static void StageFolder(const std::wstring& wstrFrom, const std::wstring& wstrTo)
+    {
+        ASSERT_TRUE(CreateFolders(wstrTo));
+        for (const auto& entry : std::filesystem::directory_iterator(wstrFrom))
+            ASSERT_TRUE(CopyFileTo(entry.path().wstring(), wstrTo + L"\\" + entry.path().filename().wstring()));
+    }
+
     // Runs the launcher; every message box it shows is recorded and answered
     // with iAnswer.
     SLaunch Launch(const std::wstring& wstrLauncher, const std::wstring& wstrArguments = L"", int iAnswer = IDNO)
     {
+        std::wstring wstrCommandLine = L"\"" + wstrLauncher + L"\"";
+        if (!wstrArguments.empty())
+            wstrCommandLine += L" " + wstrArguments;
+        return LaunchCommandLine(wstrLauncher, wstrCommandLine,
+                                 wstrLauncher.substr(0, wstrLauncher.find_last_of(L'\\')), iAnswer);
+    }
+
+    SLaunch LaunchCommandLine(const std::wstring& wstrLauncher, const std::wstring& wstrCommandLine,
+                              const std::wstring& wstrWorkingFolder, int iAnswer = IDNO)
+    {
         SLaunch launch;
-        launch.child = RunChild(wstrLauncher, wstrArguments, LAUNCH_TIMEOUT_MS,
-                                [&](DWORD dwProcessId)
-                                {
-                                    SMessageBox box = WaitForMessageBox(dwProcessId, 0);
-                                    if (!box.hWnd)
-                                        return;
-                                    launch.boxes.push_back(box);
-                                    PressMessageBoxButton(box, iAnswer);
-                                    // Wait for it to go before looking for the next one.
-                                    for (DWORD dwWaited = 0; IsWindow(box.hWnd) && dwWaited < MESSAGE_BOX_TIMEOUT_MS;
-                                         dwWaited += 10)
-                                        Sleep(10);
-                                });
+        launch.child = RunChildCommandLine(
+            wstrLauncher, wstrCommandLine, wstrWorkingFolder, LAUNCH_TIMEOUT_MS,
+            [&](DWORD dwProcessId)
+            {
+                SWindowSearch search = {dwProcessId, &launch.windowClasses};
+                EnumWindows(RecordWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+                SMessageBox box = WaitForMessageBox(dwProcessId, 0);
+                if (!box.hWnd)
+                    return;
+                launch.boxes.push_back(box);
+                PressMessageBoxButton(box, iAnswer);
+                // Wait for it to go before looking for the next one.
+                for (DWORD dwWaited = 0; IsWindow(box.hWnd) && dwWaited < MESSAGE_BOX_TIMEOUT_MS; dwWaited += 10)
+                    Sleep(10);
+            });
         EXPECT_TRUE(launch.child.bStarted);
         EXPECT_TRUE(launch.child.bFinished);
 
@@ -123,6 +200,18 @@ protected:
 
     static SString Utf8(const std::wstring& wstrText) { return WideToUtf8(wstrText); }
 
+    // The text in the system's narrow code page, as GetCommandLineA gives it.
+    static std::string AnsiBytes(const std::wstring& wstrText)
+    {
+        if (wstrText.empty())
+            return std::string();
+        int iLength = static_cast<int>(wstrText.size());
+        int iBytes = WideCharToMultiByte(CP_ACP, 0, wstrText.data(), iLength, nullptr, 0, nullptr, nullptr);
+        std::string strBytes(static_cast<std::size_t>(iBytes), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wstrText.data(), iLength, strBytes.data(), iBytes, nullptr, nullptr);
+        return strBytes;
+    }
+
     static SLogLine LaunchLine(const std::wstring& wstrLaunchPath, const std::wstring& wstrQel)
     {
         return {5725, "Launcher Main: Launch: '" + Utf8(wstrLaunchPath) + "', Qel: '" + Utf8(wstrQel) + "'"};
@@ -145,6 +234,10 @@ TEST_F(LaunchTest, QelBesideTheLauncherRunsTheLoaderWithTheCommandLine)
     EXPECT_EQ("1.7.0-1.00000.0", launch.loaderReport["launcher-version"]);
     EXPECT_EQ("yes", launch.loaderReport["instance-is-launcher"]);
     EXPECT_EQ("yes", launch.loaderReport["previous-instance-null"]);
+    // SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX, as the client inherits it.
+    EXPECT_EQ("0x8003", launch.loaderReport["error-mode"]);
+    // _OUT_TO_STDERR: abort() in msvcrt shows no message box.
+    EXPECT_EQ(std::to_string(_OUT_TO_STDERR), launch.loaderReport["runtime-error-mode"]);
     EXPECT_TRUE(launch.bLoaderFreed);
     EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
     EXPECT_TRUE(launch.boxes.empty());
@@ -198,7 +291,7 @@ TEST_F(LaunchTest, DiscoveryFailuresExitWithOneAndNameTheLaunchPath)
     }
 }
 
-TEST_F(LaunchTest, LoaderNeedingAModuleBesideItLoadsAtTheSecondAttemptAndTheSearchDirectoryIsRestored)
+TEST_F(LaunchTest, LoaderImportingAModuleBesideItLoadsAtTheFirstAttempt)
 {
     std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
     StageLoader(Temp(L"App\\qel"), L"fixtures\\dependent_loader.dll");
@@ -208,8 +301,21 @@ TEST_F(LaunchTest, LoaderNeedingAModuleBesideItLoadsAtTheSecondAttemptAndTheSear
 
     EXPECT_EQ(0u, launch.child.dwExitCode);
     EXPECT_EQ("dep", launch.loaderReport["command-line"]);
-    // The loader runs after loading has put the search directory back.
+    // Loaded without a search directory, and none is left for the client.
+    EXPECT_EQ("", launch.loaderReport["dll-directory-at-load"]);
     EXPECT_EQ("", launch.loaderReport["dll-directory"]);
+    EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
+}
+
+TEST_F(LaunchTest, LoaderLoadingAModuleByNameAsItStartsLoadsAtTheSecondAttempt)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
+    StageLoader(Temp(L"App\\qel"), L"fixtures\\late_dependent_loader.dll");
+    ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", Temp(L"App\\qel\\qeldep.dll")));
+
+    SLaunch launch = Launch(wstrLauncher);
+
+    EXPECT_EQ(0u, launch.child.dwExitCode);
     EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
 }
 
@@ -257,8 +363,7 @@ TEST_F(LaunchTest, LoaderThatCannotBeLoadedIsReportedWithTheSystemErrorAndOffers
         std::wstring wstrLauncher = StageLauncher(wstrApp);
         c.stage(wstrApp + L"\\qel");
         SString strLoaderPath = Utf8(wstrApp + L"\\qel\\loader.dll");
-        SString strFailure = "Launcher Main: Failed to load: '" + strLoaderPath + "'\n\n" +
-                             SharedUtil::DescribeSystemError(c.uiError, true, true);
+        SString strFailure = "Launcher Main: Failed to load: '" + strLoaderPath + "'\n\n" + SystemErrorLine(c.uiError);
 
         SLaunch launch = Launch(wstrLauncher);
 
@@ -275,14 +380,13 @@ TEST_F(LaunchTest, LoaderThatCannotBeLoadedIsReportedWithTheSystemErrorAndOffers
     }
 }
 
-TEST_F(LaunchTest, HandOffFailuresExitWithThree)
+TEST_F(LaunchTest, EntryThatCannotBeCalledExitsWithThree)
 {
     struct SCase
     {
         const char* szName;
         std::function<void(const std::wstring& wstrQel)> stage;
         SLogLine expected;
-        bool bThrow;
     };
     std::wstring wstrSystem(MAX_PATH, L'\0');
     wstrSystem.resize(GetSystemDirectoryW(wstrSystem.data(), MAX_PATH));
@@ -293,17 +397,11 @@ TEST_F(LaunchTest, HandOffFailuresExitWithThree)
              CreateFolders(wstrQel);
              CopyFileTo(wstrSystem + L"\\version.dll", wstrQel + L"\\loader.dll");
          },
-         {5713, "Launcher Main: DoWinMain function not found"},
-         false},
+         {5713, "Launcher Main: DoWinMain function not found"}},
         // The export is forwarded, so its address lies in another module.
         {"entry outside the module",
          [&](const std::wstring& wstrQel) { StageLoader(wstrQel, L"fixtures\\forwarded_entry.dll"); },
-         {5713, "Launcher Main: Function pointer outside module bounds"},
-         false},
-        {"DoWinMain throws",
-         [&](const std::wstring& wstrQel) { StageLoader(wstrQel); },
-         {5722, "Launcher Main: Exception in DoWinMain"},
-         true},
+         {5713, "Launcher Main: Function pointer outside module bounds"}},
     };
     int iCase = 0;
     for (const SCase& c : cases)
@@ -312,18 +410,70 @@ TEST_F(LaunchTest, HandOffFailuresExitWithThree)
         std::wstring wstrApp = Temp(L"Handoff" + std::to_wstring(++iCase) + L"\\App");
         std::wstring wstrLauncher = StageLauncher(wstrApp);
         c.stage(wstrApp + L"\\qel");
-        SetEnvironmentVariableW(L"QEL_SAMPLE_THROW", c.bThrow ? L"1" : nullptr);
 
         SLaunch launch = Launch(wstrLauncher);
 
         EXPECT_EQ(3u, launch.child.dwExitCode);
         EXPECT_EQ(std::vector<SLogLine>({LaunchLine(wstrApp, wstrApp + L"\\qel"), c.expected}), launch.logLines);
-        if (c.bThrow)
-        {
-            EXPECT_EQ("throws", launch.loaderReport["result"]);
-            EXPECT_TRUE(launch.bLoaderFreed);
-        }
-        EXPECT_TRUE(launch.boxes.empty());
+        EXPECT_EQ(std::vector<std::string>(), launch.windowClasses);
+    }
+}
+
+// However the loader was built and however DoWinMain fails to return, the
+// launch ends with 5722 and exit code 3, silently; a processor fault is not
+// caught and ends the process as the system ends it.
+TEST_F(LaunchTest, ExceptionsEscapingDoWinMainEndTheLaunchWithThree)
+{
+#ifdef _WIN64
+    // GCC exceptions travel through the system's dispatch to the launcher's
+    // own catch, which unwinds the loader's frames, so it can be freed.
+    constexpr bool THROW_FREES_LOADER = true;
+#else
+    // The loader's unwinder cannot reach the launcher's frames and aborts.
+    constexpr bool THROW_FREES_LOADER = false;
+#endif
+    const SLogLine EXCEPTION_LINE = {5722, "Launcher Main: Exception in DoWinMain"};
+    struct SCase
+    {
+        bool bSharedLibgcc; // the loader built against GCC's runtime DLLs, which lie beside it
+        const wchar_t* wszFailure;
+        DWORD dwExitCode;
+        bool bExceptionLine;
+        bool bFreed;
+    };
+    const SCase cases[] = {
+        {false, L"throw", 3, true, THROW_FREES_LOADER},
+        {true, L"throw", 3, true, THROW_FREES_LOADER},
+        {false, L"msvc-throw", 3, true, false},
+        {true, L"msvc-throw", 3, true, false},
+        {false, L"abort", 3, true, false},
+        {true, L"abort", 3, true, false},
+        // Left alone: the loader handles it itself.
+        {false, L"throw-caught", 0, false, true},
+        {false, L"fault", ACCESS_VIOLATION_EXIT_CODE, false, false},
+    };
+    int iCase = 0;
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(Utf8(std::wstring(c.wszFailure) + (c.bSharedLibgcc ? L", shared libgcc" : L", static")));
+        std::wstring wstrApp = Temp(L"Escape" + std::to_wstring(++iCase) + L"\\App");
+        std::wstring wstrLauncher = StageLauncher(wstrApp);
+        if (c.bSharedLibgcc)
+            StageFolder(GetBinDirectory() + L"\\fixtures\\shared-libgcc", wstrApp + L"\\qel");
+        else
+            StageLoader(wstrApp + L"\\qel");
+        SetEnvironmentVariableW(L"QEL_SAMPLE_FAIL", c.wszFailure);
+
+        SLaunch launch = Launch(wstrLauncher);
+
+        EXPECT_EQ(c.dwExitCode, launch.child.dwExitCode);
+        EXPECT_EQ(Utf8(c.wszFailure), launch.loaderReport["result"]);
+        std::vector<SLogLine> expected = {LaunchLine(wstrApp, wstrApp + L"\\qel")};
+        if (c.bExceptionLine)
+            expected.push_back(EXCEPTION_LINE);
+        EXPECT_EQ(expected, launch.logLines);
+        EXPECT_EQ(c.bFreed, launch.bLoaderFreed);
+        EXPECT_EQ(std::vector<std::string>(), launch.windowClasses);
     }
 }
 
@@ -365,6 +515,107 @@ TEST_F(LaunchTest, CommandLineArrivesCutTo8191Bytes)
         EXPECT_EQ(0u, launch.child.dwExitCode);
         EXPECT_EQ(std::to_string(c.uiReceived), launch.loaderReport["command-line-bytes"]);
         EXPECT_EQ(strArguments.substr(0, c.uiReceived), launch.loaderReport["command-line"]);
+    }
+}
+
+// The loader receives the process's own command line after the program name,
+// byte for byte in the system's code page.
+TEST_F(LaunchTest, CommandLineArrivesAfterTheProgramNameWithEveryByte)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"Pr\u00e9\\App"));
+    StageLoader(Temp(L"Pr\u00e9\\qel"));
+    const std::wstring wstrQuoted = L"\"" + wstrLauncher + L"\"";
+    ASSERT_EQ(std::wstring::npos, wstrLauncher.find(L' ')); // so it can also be given unquoted
+    struct SCase
+    {
+        std::wstring wstrCommandLine;
+        std::wstring wstrReceived;
+    };
+    const SCase cases[] = {
+        {wstrQuoted + L" \u00e9", L"\u00e9"},
+        {wstrQuoted + L" \u00e9a", L"\u00e9a"},
+        {wstrQuoted + L" a \u00e9 b", L"a \u00e9 b"},
+        {wstrQuoted + L" \"quoted \u00e9\" x", L"\"quoted \u00e9\" x"},
+        {wstrQuoted + L"\t \tx\ty ", L"x\ty "},
+        {wstrQuoted + L"x", L"x"}, // the name ends at its closing quote
+        {wstrQuoted, L""},
+        {wstrQuoted + L"   ", L""},
+        // Started from a Command Prompt by an unquoted path.
+        {wstrLauncher + L" -c \u00e9", L"-c \u00e9"},
+        {wstrLauncher, L""},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(Utf8(c.wstrCommandLine));
+        SLaunch launch = LaunchCommandLine(wstrLauncher, c.wstrCommandLine, m_temp.GetPath());
+
+        EXPECT_EQ(0u, launch.child.dwExitCode);
+        std::string strExpected = AnsiBytes(c.wstrReceived);
+        EXPECT_EQ(strExpected, launch.loaderReport["command-line"]);
+        EXPECT_EQ(std::to_string(strExpected.size()), launch.loaderReport["command-line-bytes"]);
+    }
+}
+
+// A qeldep.dll and a loader.dll planted in the current folder and in a PATH
+// folder: the loader takes the genuine qeldep.dll from qel, and where qel has
+// none (or no loader.dll) the launch fails rather than take a planted one.
+TEST_F(LaunchTest, ModulesPlantedInTheCurrentFolderOrOnThePathNeverRun)
+{
+    const std::wstring wstrPlanted = GetBinDirectory() + L"\\fixtures\\planted\\qeldep.dll";
+    const std::wstring wstrMarker = Temp(L"planted-module-ran");
+    for (const wchar_t* wszFolder : {L"Current", L"OnPath"})
+    {
+        ASSERT_TRUE(CreateFolders(Temp(wszFolder)));
+        for (const wchar_t* wszName : {L"\\qeldep.dll", L"\\loader.dll"})
+            ASSERT_TRUE(CopyFileTo(wstrPlanted, Temp(wszFolder) + wszName));
+    }
+    std::wstring wstrPath(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
+    wstrPath.resize(GetEnvironmentVariableW(L"PATH", wstrPath.data(), static_cast<DWORD>(wstrPath.size())));
+    CScopedEnvironment path(L"PATH", Temp(L"OnPath") + L";" + wstrPath);
+    CScopedEnvironment marker(L"QEL_PLANTED_MARKER", wstrMarker);
+
+    struct SCase
+    {
+        const char* szName;
+        bool bLoaderInQel;
+        bool bDependencyInQel;
+        DWORD dwExitCode;
+    };
+    const SCase cases[] = {
+        {"genuine qeldep.dll in qel", true, true, 0},
+        {"no qeldep.dll in qel", true, false, 2},
+        {"no loader.dll in qel", false, false, 2},
+    };
+    int iCase = 0;
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        std::wstring wstrApp = Temp(L"Planted" + std::to_wstring(++iCase) + L"\\App");
+        std::wstring wstrLauncher = StageLauncher(wstrApp);
+        ASSERT_TRUE(CreateFolders(wstrApp + L"\\qel"));
+        if (c.bLoaderInQel)
+            StageLoader(wstrApp + L"\\qel", L"fixtures\\dependent_loader.dll");
+        if (c.bDependencyInQel)
+        {
+            ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", wstrApp + L"\\qel\\qeldep.dll"));
+        }
+
+        SLaunch launch = LaunchCommandLine(wstrLauncher, L"\"" + wstrLauncher + L"\"", Temp(L"Current"));
+
+        EXPECT_EQ(c.dwExitCode, launch.child.dwExitCode);
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wstrMarker.c_str()));
+        if (c.dwExitCode == 0)
+        {
+            EXPECT_EQ("0", launch.loaderReport["result"]);
+        }
+        else
+        {
+            ASSERT_LE(2u, launch.logLines.size());
+            EXPECT_EQ((SLogLine{5711, "Launcher Main: Failed to load: '" + Utf8(wstrApp) + "\\qel\\loader.dll'\n\n" +
+                                          SystemErrorLine(ERROR_MOD_NOT_FOUND)}),
+                      launch.logLines[1]);
+        }
+        DeleteFileW(wstrMarker.c_str());
     }
 }
 
@@ -420,7 +671,7 @@ TEST_F(LaunchTest, RoadOfAFailingLaunch)
     SLaunch launch = Launch(wstrLauncher);
 
     SString strFailure = "Launcher Main: Failed to load: '" + strApp + "\\..\\qel\\loader.dll'\n\n" +
-                         SharedUtil::DescribeSystemError(ERROR_MOD_NOT_FOUND, true, true);
+                         SystemErrorLine(ERROR_MOD_NOT_FOUND);
     ASSERT_EQ(3u, launch.logLines.size());
     EXPECT_EQ((SLogLine{5725, "Launcher Main: Launch: '" + strApp + "', Qel: '" + strApp + "\\..\\qel'"}),
               launch.logLines[0]);

@@ -1,12 +1,17 @@
-// The launch steps in-process: path validity, the DLL search directory
-// guard, loader loading, the hand-off's checks and the COM seam of the run.
+// The launch steps in-process: path validity, the command line's arguments,
+// the DLL search directory guard, loader loading, the hand-off's checks and
+// the run's COM and application-identity calls.
 #include <gtest/gtest.h>
 
+#include "CommandLine.h"
 #include "InstallDirectory.h"
+#include "Launcher.Seam.h"
 #include "Launcher.h"
 #include "LoaderEntry.h"
 #include "LoaderModule.h"
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/ScopedOverride.h"
 #include "support/Win32TestSupport.Win32.h"
 
 using namespace Launch;
@@ -54,6 +59,38 @@ TEST(IsValidPath, RejectsDoubleDotsAndDoubleSlashes)
         SCOPED_TRACE(c.szPath);
         EXPECT_EQ(c.bValid, IsValidPath(c.szPath));
     }
+}
+
+TEST(SkipProgramName, KeepsEveryByteAfterTheProgramNameAndItsBlanks)
+{
+    struct SCase
+    {
+        const char* szCommandLine;
+        const char* szArguments;
+    };
+    const SCase cases[] = {
+        {"", ""},
+        {"prog", ""},
+        {"prog a b", "a b"},
+        {"prog \t a\tb ", "a\tb "},
+        {"\"C:\\My Games\\prog.exe\" -x", "-x"},
+        {"\"C:\\My Games\\prog.exe\"-x", "-x"}, // a quoted name ends at its closing quote
+        {"\"C:\\no end quote -x", ""},
+        {"\"\" a", "a"},
+        {"C:\\Pr\xe9\\prog.exe \xe9"
+         "a",
+         "\xe9"
+         "a"}, // bytes of 0x80 and above, in the name and after it
+        {"prog \xe9", "\xe9"},
+        {"prog \"a b\"  c", "\"a b\"  c"},
+        {"prog\nx y", "y"}, // only blanks and tabs end an unquoted name
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szCommandLine);
+        EXPECT_STREQ(c.szArguments, SkipProgramName(c.szCommandLine));
+    }
+    EXPECT_EQ(nullptr, SkipProgramName(nullptr));
 }
 
 TEST(IsAddressInModule, FirstByteIsInsideAndTheBytePastTheImageIsOutside)
@@ -124,11 +161,11 @@ TEST_F(DllDirectoryTest, WithNoDirectorySetBeforeTheDefaultOrderComesBack)
 class LoadLoaderModuleTest : public DllDirectoryTest
 {
 protected:
-    std::wstring StageQel(bool bWithDependency)
+    std::wstring StageQel(bool bWithDependency, const wchar_t* wszLoader = L"dependent_loader.dll")
     {
         std::wstring wstrQel = m_temp.GetPath() + L"\\qel";
         EXPECT_TRUE(CreateFolders(wstrQel));
-        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\dependent_loader.dll", wstrQel + L"\\loader.dll"));
+        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\" + wszLoader, wstrQel + L"\\loader.dll"));
         if (bWithDependency)
         {
             EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\qeldep.dll", wstrQel + L"\\qeldep.dll"));
@@ -142,18 +179,18 @@ protected:
 TEST_F(LoadLoaderModuleTest, EmptyPathIsInvalidWithoutAnyLoad)
 {
     SetLastError(SENTINEL_ERROR);
-    SLaunchResult<HMODULE> result = LoadLoaderModule("", "loader.dll", "C:\\qel");
+    SLoadResult result = LoadLoaderModule("", "loader.dll", "C:\\qel");
     EXPECT_FALSE(result.bHasValue);
-    EXPECT_EQ(LOAD_INVALID_PATH, result.iErrorCode);
+    EXPECT_EQ(ELoadFailure::INVALID_PATH, result.eError);
     EXPECT_EQ(SENTINEL_ERROR, GetLastError());
 }
 
 TEST_F(LoadLoaderModuleTest, EmptyInstallDirectoryIsInvalidAfterTheFirstAttempt)
 {
     std::wstring wstrQel = StageQel(false);
-    SLaunchResult<HMODULE> result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", "");
+    SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", "");
     EXPECT_FALSE(result.bHasValue);
-    EXPECT_EQ(LOAD_INVALID_PATH, result.iErrorCode);
+    EXPECT_EQ(ELoadFailure::INVALID_PATH, result.eError);
     EXPECT_EQ(L"", CurrentDllDirectory());
 }
 
@@ -162,33 +199,44 @@ TEST_F(LoadLoaderModuleTest, MissingDependencyFailsBothAttemptsAndRestoresTheDir
     std::wstring wstrQel = StageQel(false);
     ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
 
-    SLaunchResult<HMODULE> result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+    SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
 
     EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
     EXPECT_FALSE(result.bHasValue);
-    EXPECT_EQ(LOAD_NOT_LOADABLE, result.iErrorCode);
+    EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
     EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
 }
 
-TEST_F(LoadLoaderModuleTest, DependencyBesideTheLoaderIsFoundAtTheSecondAttempt)
+// One loader imports qeldep.dll and loads at the first attempt; the other
+// loads it by name as it starts, which only the second attempt lets it find.
+TEST_F(LoadLoaderModuleTest, ModuleBesideTheLoaderIsFoundAndTheSearchDirectoryKept)
 {
-    std::wstring wstrQel = StageQel(true);
-    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+    for (const wchar_t* wszLoader : {L"dependent_loader.dll", L"late_dependent_loader.dll"})
+    {
+        SCOPED_TRACE(Utf8(wszLoader));
+        std::wstring wstrQel = StageQel(true, wszLoader);
+        ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
 
-    SLaunchResult<HMODULE> result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
 
-    ASSERT_TRUE(result.bHasValue);
-    EXPECT_NE(nullptr, GetProcAddress(result.value, "DoWinMain"));
-    EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
-    FreeLibrary(result.value);
-    FreeLibrary(GetModuleHandleW(L"qeldep.dll"));
+        ASSERT_TRUE(result.bHasValue);
+        SharedUtil::CScopedModule loader(result.value);
+        EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+        EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+        // The late loader's own reference to qeldep.dll outlives it: release
+        // it too, so that no case finds the module already loaded.
+        loader.Reset();
+        SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
+    }
 }
 
 TEST(CallLoaderEntry, NullModuleFailsWithoutReport)
 {
-    SLaunchResult<int> result = CallLoaderEntry(nullptr, nullptr, nullptr, "x", SW_SHOW);
+    std::size_t uiLinesBefore = ReadReportLogLinesOf(GetCurrentProcessId()).size();
+    SHandOffResult result = CallLoaderEntry(nullptr, nullptr, nullptr, "x", SW_SHOW);
     EXPECT_FALSE(result.bHasValue);
-    EXPECT_EQ(3, result.iErrorCode);
+    EXPECT_EQ(EExitCode::HANDOFF_FAILED, result.eError);
+    EXPECT_EQ(uiLinesBefore, ReadReportLogLinesOf(GetCurrentProcessId()).size());
 }
 
 TEST(CallLoaderEntry, NullCommandLineArrivesEmptyAndTheResultPassesThrough)
@@ -200,7 +248,7 @@ TEST(CallLoaderEntry, NullCommandLineArrivesEmptyAndTheResultPassesThrough)
     HMODULE hLoader = LoadLibraryW((GetBinDirectory() + L"\\loader.dll").c_str());
     ASSERT_NE(nullptr, hLoader);
 
-    SLaunchResult<int> result = CallLoaderEntry(hLoader, GetModuleHandleW(nullptr), nullptr, nullptr, SW_HIDE);
+    SHandOffResult result = CallLoaderEntry(hLoader, GetModuleHandleW(nullptr), nullptr, nullptr, SW_HIDE);
 
     FreeLibrary(hLoader);
     SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", nullptr);
@@ -212,6 +260,8 @@ TEST(CallLoaderEntry, NullCommandLineArrivesEmptyAndTheResultPassesThrough)
 }
 
 int g_iCoUninitializeCalls = 0;
+std::wstring g_wstrIdentity;
+std::size_t g_uiLinesAtIdentity = 0;
 
 HRESULT WINAPI FailingCoInitializeEx(LPVOID, DWORD)
 {
@@ -223,23 +273,39 @@ void WINAPI CountingCoUninitialize()
     ++g_iCoUninitializeCalls;
 }
 
+HRESULT WINAPI RecordIdentity(PCWSTR wszIdentity)
+{
+    g_wstrIdentity = wszIdentity;
+    g_uiLinesAtIdentity = ReadReportLogLinesOf(GetCurrentProcessId()).size();
+    return S_OK;
+}
+
 TEST(RunLauncher, FailedComIsReportedAndTheLaunchGoesOnToTheEnd)
 {
-    SetComFunctionsForTesting(FailingCoInitializeEx, CountingCoUninitialize);
-    int iExitCode = RunLauncher(GetModuleHandleW(nullptr), nullptr, "", SW_SHOW);
-    SetComFunctionsForTesting(nullptr, nullptr);
+    std::size_t uiLinesBefore = ReadReportLogLinesOf(GetCurrentProcessId()).size();
+    int iExitCode;
+    {
+        CScopedOverride initialize(SetCoInitializeExFunction, FailingCoInitializeEx);
+        CScopedOverride uninitialize(SetCoUninitializeFunction, CountingCoUninitialize);
+        CScopedOverride identity(SetApplicationIdentityFunction, RecordIdentity);
+        iExitCode = RunLauncher(GetModuleHandleW(nullptr), nullptr, "", SW_SHOW);
+    }
 
     // Nothing named qel lies beside the tests or above them.
     EXPECT_EQ(1, iExitCode);
     EXPECT_EQ(1, g_iCoUninitializeCalls);
+    // The words in capitals are part of the identity, not placeholders.
+    EXPECT_EQ(L"Valdrenne QELMAR_VERSION_MAJOR.QELMAR_VERSION_MINOR", g_wstrIdentity);
+    // Set before discovery wrote its line, so it holds for a failing launch too.
+    EXPECT_EQ(uiLinesBefore + 1, g_uiLinesAtIdentity);
     std::vector<SString> lines = ReadReportLogLinesOf(GetCurrentProcessId());
-    ASSERT_EQ(2u, lines.size());
+    ASSERT_EQ(uiLinesBefore + 2, lines.size());
     uint32_t uiId = 0;
     SString strMessage;
-    ASSERT_TRUE(SplitReportLogLine(lines[0], uiId, strMessage));
+    ASSERT_TRUE(SplitReportLogLine(lines[uiLinesBefore], uiId, strMessage));
     EXPECT_EQ(5737u, uiId);
     EXPECT_EQ("Launcher Main: COM initialization failed (hr=0x8007000E)", strMessage);
-    ASSERT_TRUE(SplitReportLogLine(lines[1], uiId, strMessage));
+    ASSERT_TRUE(SplitReportLogLine(lines[uiLinesBefore + 1], uiId, strMessage));
     EXPECT_EQ(5730u, uiId);
     EXPECT_EQ("Launcher Main: Qel directory not found from: '" + Utf8(GetBinDirectory()) + "'", strMessage);
 }

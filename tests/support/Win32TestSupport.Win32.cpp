@@ -106,17 +106,24 @@ bool CreateFolders(const std::wstring& wstrPath)
 SChildResult RunChild(const std::wstring& wstrProgram, const std::wstring& wstrArguments, DWORD dwTimeoutMs,
                       const std::function<void(DWORD dwProcessId)>& pfnWhileRunning)
 {
-    SChildResult result;
     std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\"";
     if (!wstrArguments.empty())
         wstrCommandLine += L" " + wstrArguments;
+    return RunChildCommandLine(wstrProgram, wstrCommandLine, wstrProgram.substr(0, wstrProgram.find_last_of(L'\\')),
+                               dwTimeoutMs, pfnWhileRunning);
+}
 
+SChildResult RunChildCommandLine(const std::wstring& wstrProgram, const std::wstring& wstrCommandLine,
+                                 const std::wstring& wstrWorkingFolder, DWORD dwTimeoutMs,
+                                 const std::function<void(DWORD dwProcessId)>& pfnWhileRunning)
+{
+    SChildResult result;
+    std::wstring wstrMutableCommandLine = wstrCommandLine;
     STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof(startupInfo);
     PROCESS_INFORMATION processInfo = {};
-    std::wstring wstrFolder = wstrProgram.substr(0, wstrProgram.find_last_of(L'\\'));
-    if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        wstrFolder.c_str(), &startupInfo, &processInfo))
+    if (!CreateProcessW(wstrProgram.c_str(), wstrMutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        wstrWorkingFolder.c_str(), &startupInfo, &processInfo))
         return result;
     result.bStarted = true;
     result.dwProcessId = processInfo.dwProcessId;

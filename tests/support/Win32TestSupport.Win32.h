@@ -52,6 +52,11 @@ struct SChildResult
 // the time-out is terminated.
 SChildResult RunChild(const std::wstring& wstrProgram, const std::wstring& wstrArguments, DWORD dwTimeoutMs,
                       const std::function<void(DWORD dwProcessId)>& pfnWhileRunning = nullptr);
+// The same with the whole command line as given (the program name in it need
+// not be quoted) and the working folder of the caller's choice.
+SChildResult RunChildCommandLine(const std::wstring& wstrProgram, const std::wstring& wstrCommandLine,
+                                 const std::wstring& wstrWorkingFolder, DWORD dwTimeoutMs,
+                                 const std::function<void(DWORD dwProcessId)>& pfnWhileRunning = nullptr);
 
 // A message box (dialog class "#32770") shown by the given process.
 struct SMessageBox

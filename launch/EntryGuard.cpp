@@ -1,0 +1,177 @@
+#include "EntryGuard.h"
+
+#include <csignal>
+#include <cstdlib>
+
+#include "LaunchIds.h"
+#include "SharedUtil.ReportLog.h"
+
+using namespace SharedUtil;
+
+// Older C runtime headers lack the abort-behaviour flags.
+#ifndef _WRITE_ABORT_MSG
+#define _WRITE_ABORT_MSG 0x1
+#endif
+#ifndef _CALL_REPORTFAULT
+#define _CALL_REPORTFAULT 0x2
+#endif
+
+namespace Launch
+{
+namespace
+{
+// RaiseException code of a C++ throw compiled by the Microsoft compilers.
+// GCC's own (0x20474343, x86_64 only) is left to CallLoaderEntry's catch,
+// which unwinds the loader's frames properly.
+constexpr DWORD MSVC_CPP_EXCEPTION = 0xE06D7363;
+constexpr DWORD UNWIND_FLAGS = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
+
+volatile std::sig_atomic_t g_bEntryRunning = 0;
+
+// Marks the span of DoWinMain, also when an exception that the launcher's
+// catch takes leaves it.
+class CEntryRunning
+{
+public:
+    CEntryRunning() { g_bEntryRunning = 1; }
+    ~CEntryRunning() { g_bEntryRunning = 0; }
+    CEntryRunning(const CEntryRunning&) = delete;
+    CEntryRunning& operator=(const CEntryRunning&) = delete;
+};
+
+void EndHandOff()
+{
+    // Not ExitProcess: that would run the loader's detach code on a state its
+    // abandoned frames left behind.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(EExitCode::HANDOFF_FAILED));
+}
+
+void OnAbortSignal(int)
+{
+    if (g_bEntryRunning)
+        ReportEntryException();
+    EndHandOff();
+}
+
+// The runtime this program calls, found from one of its imports.
+HMODULE GetRuntimeModule()
+{
+    HMODULE hRuntime = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&_set_error_mode), &hRuntime);
+    return hRuntime;
+}
+} // namespace
+
+// Called by the system's exception dispatch for the guarded frame, after the
+// handlers of every frame inside it declined the exception.
+extern "C" EXCEPTION_DISPOSITION LaunchEntryEscapeHandler(PEXCEPTION_RECORD pRecord, PVOID, PCONTEXT, PVOID)
+{
+    if (!(pRecord->ExceptionFlags & UNWIND_FLAGS) && pRecord->ExceptionCode == MSVC_CPP_EXCEPTION)
+    {
+        ReportEntryException();
+        EndHandOff();
+    }
+    return ExceptionContinueSearch;
+}
+
+void ReportEntryException()
+{
+    WriteReportLog(REPORT_ENTRY_EXCEPTION, "Launcher Main: Exception in DoWinMain");
+}
+
+void SetSilentAbort()
+{
+    // msvcrt, this program's runtime, has no _set_abort_behavior (newer
+    // runtimes do): there abort() shows its message box unless messages go
+    // to standard error, raises SIGABRT and never reports a fault.
+    using PFN_SetAbortBehavior = unsigned int(__cdecl*)(unsigned int, unsigned int);
+    if (HMODULE hRuntime = GetRuntimeModule())
+        if (FARPROC pProc = GetProcAddress(hRuntime, "_set_abort_behavior"))
+            reinterpret_cast<PFN_SetAbortBehavior>(reinterpret_cast<void*>(pProc))(0, _WRITE_ABORT_MSG |
+                                                                                          _CALL_REPORTFAULT);
+    _set_error_mode(_OUT_TO_STDERR);
+    std::signal(SIGABRT, OnAbortSignal);
+}
+
+#if defined(__x86_64__)
+// x86_64 finds exception handlers through the unwind tables, so the frame
+// that holds ours is a function written with its unwind data: it passes its
+// five arguments on to the entry point (the fifth from the caller's stack).
+extern "C" int LaunchCallEntryThunk(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPrevInstance,
+                                    char* szCmdLine, int nCmdShow);
+asm(R"(
+    .text
+    .globl LaunchCallEntryThunk
+    .def LaunchCallEntryThunk; .scl 2; .type 32; .endef
+    .seh_proc LaunchCallEntryThunk
+LaunchCallEntryThunk:
+    .seh_handler LaunchEntryEscapeHandler, @except
+    subq $56, %rsp
+    .seh_stackalloc 56
+    .seh_endprologue
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    movq %r8, %rdx
+    movq %r9, %r8
+    movl 96(%rsp), %r9d
+    callq *%rax
+    nop
+    addq $56, %rsp
+    retq
+    .seh_endproc
+)");
+
+int CallEntryGuarded(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPrevInstance, char* szCmdLine,
+                     int nCmdShow)
+{
+    CEntryRunning entryRunning;
+    return LaunchCallEntryThunk(pfnEntry, hInstance, hPrevInstance, szCmdLine, nCmdShow);
+}
+#elif defined(__i386__)
+namespace
+{
+// i386 keeps a chain of handler frames on the stack, headed at fs:0 (the
+// thread's information block); ours goes in front of it for the call.
+EXCEPTION_REGISTRATION_RECORD* GetHandlerChain()
+{
+    EXCEPTION_REGISTRATION_RECORD* pHead;
+    asm volatile("movl %%fs:0, %0" : "=r"(pHead));
+    return pHead;
+}
+
+void SetHandlerChain(EXCEPTION_REGISTRATION_RECORD* pHead)
+{
+    asm volatile("movl %0, %%fs:0" : : "r"(pHead) : "memory");
+}
+
+// Our frame in the chain for the life of the object.
+class CHandlerFrame
+{
+public:
+    CHandlerFrame()
+    {
+        m_frame.Next = GetHandlerChain();
+        m_frame.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(LaunchEntryEscapeHandler);
+        SetHandlerChain(&m_frame);
+    }
+    ~CHandlerFrame() { SetHandlerChain(m_frame.Next); }
+    CHandlerFrame(const CHandlerFrame&) = delete;
+    CHandlerFrame& operator=(const CHandlerFrame&) = delete;
+
+private:
+    EXCEPTION_REGISTRATION_RECORD m_frame;
+};
+} // namespace
+
+int CallEntryGuarded(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPrevInstance, char* szCmdLine,
+                     int nCmdShow)
+{
+    CHandlerFrame handlerFrame;
+    CEntryRunning entryRunning;
+    return pfnEntry(hInstance, hPrevInstance, szCmdLine, nCmdShow);
+}
+#else
+#error "no structured exception frame for this processor"
+#endif
+} // namespace Launch
