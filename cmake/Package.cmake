@@ -13,17 +13,13 @@ set(PACKAGE_ZIP ${PACKAGE_DIR}/${PACKAGE_NAME}.zip)
 set(PACKAGE_SYMBOLS_ZIP ${PACKAGE_DIR}/${PACKAGE_NAME}-symbols.zip)
 # The stripped image as it ships, for the size figures of `make bench`.
 set(PACKAGE_IMAGE ${PACKAGE_DIR}/Valdrenne.exe)
-# Runtime DLLs go beside the launcher only while it needs them (RuntimeLinking.cmake).
-list(TRANSFORM SHARED_UNWINDER_DLLS PREPEND --runtime-dll= OUTPUT_VARIABLE PACKAGE_DLL_ARGUMENTS)
-set(PACKAGE_RUNTIME_DLLS "$<$<BOOL:$<TARGET_PROPERTY:Valdrenne,SHARED_UNWINDER>>:${PACKAGE_DLL_ARGUMENTS}>")
 
 add_custom_command(
     OUTPUT ${PACKAGE_ZIP} ${PACKAGE_SYMBOLS_ZIP}
     BYPRODUCTS ${PACKAGE_IMAGE}
     COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/pack-release.py --image $<TARGET_FILE:Valdrenne> --objcopy
             ${CMAKE_OBJCOPY} --readme ${PROJECT_SOURCE_DIR}/README.md --version ${VALDRENNE_RELEASE_VERSION} --platform
-            ${PACKAGE_PLATFORM} --output-dir ${PACKAGE_DIR} "${PACKAGE_RUNTIME_DLLS}"
+            ${PACKAGE_PLATFORM} --output-dir ${PACKAGE_DIR}
     DEPENDS Valdrenne ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/pack-release.py
-    COMMAND_EXPAND_LISTS
     COMMENT "Packing ${PACKAGE_NAME}")
 add_custom_target(release_archives ALL DEPENDS ${PACKAGE_ZIP} ${PACKAGE_SYMBOLS_ZIP})

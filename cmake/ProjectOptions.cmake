@@ -14,8 +14,8 @@ if(WIN32)
     # instead of msvcrt's, whose _vsnprintf returns -1 on a short buffer.
     target_compile_definitions(project_options INTERFACE UNICODE _UNICODE __USE_MINGW_ANSI_STDIO=1)
     # Ship self-contained files: no libgcc, libstdc++ or winpthread DLLs,
-    # except for targets that must share libgcc's unwinder with another
-    # module (see RuntimeLinking.cmake).
+    # except for the test fixture that stands for a loader built against
+    # libgcc's DLL (use_shared_libgcc, RuntimeLinking.cmake).
     target_link_options(project_options INTERFACE -static-libstdc++
                         $<IF:$<BOOL:$<TARGET_PROPERTY:SHARED_UNWINDER>>,-shared-libgcc,-static>)
     # What ships (see ship_image) is optimised for size (its work is a few

@@ -2,12 +2,11 @@
 """Packs one build of the launcher into its two release archives.
 
 Usage: pack-release.py --image Valdrenne.exe --objcopy OBJCOPY --readme README.md
-                       --version 1.7.0 --platform win32 --output-dir DIR [--runtime-dll DLL ...]
+                       --version 1.7.0 --platform win32 --output-dir DIR
 
 Writes DIR/Valdrenne-VERSION-PLATFORM.zip, the install layout (the stripped
-Valdrenne.exe with a debug link, the runtime DLLs it needs if any, and
-README.txt taken from the README's section for people who install and
-support the launcher), and DIR/Valdrenne-VERSION-PLATFORM-symbols.zip with
+Valdrenne.exe with a debug link, and README.txt taken from the README's
+section for people who install and support the launcher), and DIR/Valdrenne-VERSION-PLATFORM-symbols.zip with
 Valdrenne.exe.debug, the debug information the link names.
 
 The archives are reproducible: entries sorted, every time stamp taken from
@@ -129,7 +128,6 @@ def main():
     parser.add_argument("--version", required=True)
     parser.add_argument("--platform", required=True)
     parser.add_argument("--output-dir", required=True)
-    parser.add_argument("--runtime-dll", action="append", default=[])
     arguments = parser.parse_args()
 
     date_time = source_date_epoch(os.path.dirname(os.path.abspath(arguments.readme)))
@@ -153,8 +151,6 @@ def main():
 
         install = {EXECUTABLE_NAME: read(image),
                    INSTALLER_TEXT_NAME: installer_text(arguments.readme, arguments.version, arguments.platform)}
-        for dll in arguments.runtime_dll:
-            install[os.path.basename(dll)] = read(dll)
         write_zip(os.path.join(arguments.output_dir, base + ".zip"), install, date_time)
         write_zip(os.path.join(arguments.output_dir, base + "-symbols.zip"), {DEBUG_NAME: read(debug)}, date_time)
         shutil.copyfile(image, os.path.join(arguments.output_dir, EXECUTABLE_NAME))
