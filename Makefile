@@ -1,5 +1,5 @@
 # Entry points; each does all set-up it needs first.
-.PHONY: setup build test run bench dist format
+.PHONY: setup build test run bench dist fuzz format
 
 setup:
 	tools/setup.sh
@@ -18,6 +18,9 @@ bench: setup
 
 dist: setup
 	tools/dist.sh
+
+fuzz: setup
+	fuzz/run.sh
 
 format:
 	tools/format.sh

@@ -9,6 +9,7 @@ PACKAGES=(
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev
   clang-format python3-pefile
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

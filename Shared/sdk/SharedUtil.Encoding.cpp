@@ -9,7 +9,8 @@ namespace
 {
 // A sequence above U+FFFF decodes to a surrogate pair.
 constexpr std::size_t MAX_UNITS_PER_SEQUENCE = 2;
-// Every unit, surrogates included, encodes to at most three bytes.
+// A unit by itself encodes to at most three bytes; a surrogate pair takes
+// four for its two units.
 constexpr std::size_t MAX_BYTES_PER_UNIT = 3;
 // The ASCII fast paths look at this many bytes or units at once.
 constexpr std::size_t ASCII_BLOCK_BYTES = sizeof(uint64_t);
@@ -24,6 +25,7 @@ constexpr uint32_t HIGH_SURROGATE_BASE = 0xD800;
 constexpr uint32_t LOW_SURROGATE_BASE = 0xDC00;
 constexpr uint32_t SURROGATE_PAYLOAD_BITS = 10;
 constexpr uint32_t SURROGATE_PAYLOAD_MASK = 0x3FF;
+constexpr uint32_t SURROGATE_KIND_MASK = 0xFC00;
 
 // UTF-8 lead bytes, by the length of the sequence they start.
 constexpr uint8_t ASCII_LIMIT = 0x80;
@@ -42,6 +44,7 @@ constexpr uint8_t E0_LOWEST_SECOND = 0xA0;
 constexpr uint8_t F0_LOWEST_SECOND = 0x90;
 constexpr uint32_t TWO_BYTE_LIMIT = 0x800;
 constexpr uint8_t TWO_BYTE_TAG = 0xC0;
+constexpr uint8_t FOUR_BYTE_TAG = 0xF0;
 
 constexpr uint8_t CONTINUATION_MASK = 0xC0;
 constexpr uint8_t CONTINUATION_TAG = 0x80;
@@ -153,8 +156,18 @@ bool DecodeUtf8(const uint8_t*& pIn, const uint8_t* pEnd, wchar_t*& pOut, const 
     }
 }
 
-// Each unit is encoded by itself, so a surrogate pair becomes two three-byte
-// sequences, which the decoder reads back as the same two units.
+bool IsHighSurrogate(uint32_t uiUnit)
+{
+    return (uiUnit & SURROGATE_KIND_MASK) == HIGH_SURROGATE_BASE;
+}
+
+bool IsLowSurrogate(uint32_t uiUnit)
+{
+    return (uiUnit & SURROGATE_KIND_MASK) == LOW_SURROGATE_BASE;
+}
+
+// A unit that is not half of a pair, lone surrogates included: those become
+// three-byte sequences, which the decoder reads back as the same unit.
 char* EncodeUnit(uint32_t uiUnit, char* pOut)
 {
     if (uiUnit < ASCII_LIMIT)
@@ -175,8 +188,21 @@ char* EncodeUnit(uint32_t uiUnit, char* pOut)
     return pOut;
 }
 
-// Encodes units from pIn until the input ends or pOut has no room for another
-// unit. Returns true when input is left.
+// A surrogate pair as the one four-byte sequence of its code point; two
+// three-byte sequences (CESU-8) are refused by UTF-8 readers.
+char* EncodePair(uint32_t uiHigh, uint32_t uiLow, char* pOut)
+{
+    const uint32_t uiCodePoint = FIRST_SUPPLEMENTARY + (((uiHigh & SURROGATE_PAYLOAD_MASK) << SURROGATE_PAYLOAD_BITS) |
+                                                        (uiLow & SURROGATE_PAYLOAD_MASK));
+    *pOut++ = static_cast<char>(FOUR_BYTE_TAG | (uiCodePoint >> (3 * PAYLOAD_BITS)));
+    *pOut++ = static_cast<char>(CONTINUATION_TAG | ((uiCodePoint >> (2 * PAYLOAD_BITS)) & PAYLOAD_MASK));
+    *pOut++ = static_cast<char>(CONTINUATION_TAG | ((uiCodePoint >> PAYLOAD_BITS) & PAYLOAD_MASK));
+    *pOut++ = static_cast<char>(CONTINUATION_TAG | (uiCodePoint & PAYLOAD_MASK));
+    return pOut;
+}
+
+// Encodes units from pIn until the input ends or pOut has no room for the
+// next sequence. Returns true when input is left.
 bool EncodeUtf8(const wchar_t*& pIn, const wchar_t* pEnd, char*& pOut, const char* pOutEnd)
 {
     while (pIn != pEnd)
@@ -192,11 +218,25 @@ bool EncodeUtf8(const wchar_t*& pIn, const wchar_t* pEnd, char*& pOut, const cha
             pOut += ASCII_BLOCK_UNITS;
             continue;
         }
-        if (static_cast<std::size_t>(pOutEnd - pOut) < MAX_BYTES_PER_UNIT)
-            return true;
         // A native wchar_t is wider than a unit; only its low 16 bits count.
-        pOut = EncodeUnit(static_cast<uint32_t>(*pIn) & UNIT_MASK, pOut);
-        ++pIn;
+        const uint32_t uiUnit = static_cast<uint32_t>(pIn[0]) & UNIT_MASK;
+        const bool bPair =
+            IsHighSurrogate(uiUnit) && pEnd - pIn > 1 && IsLowSurrogate(static_cast<uint32_t>(pIn[1]) & UNIT_MASK);
+        const std::size_t uiRoom = static_cast<std::size_t>(pOutEnd - pOut);
+        if (bPair)
+        {
+            if (uiRoom < FOUR_BYTES)
+                return true;
+            pOut = EncodePair(uiUnit, static_cast<uint32_t>(pIn[1]), pOut);
+            pIn += 2;
+        }
+        else
+        {
+            if (uiRoom < MAX_BYTES_PER_UNIT)
+                return true;
+            pOut = EncodeUnit(uiUnit, pOut);
+            ++pIn;
+        }
     }
     return false;
 }

@@ -72,7 +72,7 @@ const std::vector<SCharacter>& MixedCharacters()
         {Bytes({0xC3, 0xA9}), Units({0xE9}), Bytes({0xC3, 0xA9})},
         {Bytes({0xCE, 0xA9}), Units({0x3A9}), Bytes({0xCE, 0xA9})},
         {Bytes({0xE6, 0x97, 0xA5}), Units({0x65E5}), Bytes({0xE6, 0x97, 0xA5})},
-        {Bytes({0xF0, 0x9F, 0x98, 0x80}), Units({0xD83D, 0xDE00}), Bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80})},
+        {Bytes({0xF0, 0x9F, 0x98, 0x80}), Units({0xD83D, 0xDE00}), Bytes({0xF0, 0x9F, 0x98, 0x80})},
         {Bytes({0x7A}), Units({0x7A}), Bytes({0x7A})},
     };
     return characters;
@@ -128,12 +128,13 @@ TEST(Encoding, Utf8ToWideDecodesAndStopsAtTheFirstBadSequence)
         {Bytes({0x41, 0x80, 0x42}), Units({0x41})},       // stray continuation byte
         {Bytes({0x41, 0xE0, 0x80, 0x80}), Units({0x41})}, // overlong three-byte form
         {Bytes({0x41, 0xE0, 0xA0, 0x80}), Units({0x41, 0x800})},
-        {Bytes({0x41, 0xE2, 0x82}), Units({0x41})},       // cut short
-        {Bytes({0x41, 0x00, 0x42}), Units({0x41})},       // zero byte ends the text
-        {Bytes({0x41, 0xC3, 0x41}), Units({0x41})},       // second byte no continuation
-        {Bytes({0x41, 0xE2, 0x82, 0x41}), Units({0x41})}, // third byte no continuation
-        {Bytes({0xED, 0xA0, 0x80}), Units({0xD800})},     // encoded surrogate accepted
-        {Bytes({0xED, 0xBF, 0xBF}), Units({0xDFFF})},     // encoded surrogate accepted
+        {Bytes({0x41, 0xE2, 0x82}), Units({0x41})},                             // cut short
+        {Bytes({0x41, 0x00, 0x42}), Units({0x41})},                             // zero byte ends the text
+        {Bytes({0x41, 0xC3, 0x41}), Units({0x41})},                             // second byte no continuation
+        {Bytes({0x41, 0xE2, 0x82, 0x41}), Units({0x41})},                       // third byte no continuation
+        {Bytes({0xED, 0xA0, 0x80}), Units({0xD800})},                           // encoded surrogate accepted
+        {Bytes({0xED, 0xBF, 0xBF}), Units({0xDFFF})},                           // encoded surrogate accepted
+        {Bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80}), Units({0xD83D, 0xDE00})}, // pair as two sequences
         {Bytes({0xF0, 0x9F, 0x98, 0x80}), Units({0xD83D, 0xDE00})},
         {Bytes({0xF0, 0x90, 0x80, 0x80}), Units({0xD800, 0xDC00})}, // U+10000
         {Bytes({0xF4, 0x8F, 0xBF, 0xBF}), Units({0xDBFF, 0xDFFF})}, // U+10FFFF
@@ -156,16 +157,25 @@ TEST(Encoding, Utf8ToWideDecodesAndStopsAtTheFirstBadSequence)
     }
 }
 
-TEST(Encoding, WideToUtf8EncodesEveryUnitByItself)
+TEST(Encoding, WideToUtf8EncodesPairsAsOneSequenceAndOtherUnitsByThemselves)
 {
     const SEncodeCase cases[] = {
         {Units({}), Bytes({})},
         {Units({0x41, 0x7F}), Bytes({0x41, 0x7F})},
         {Units({0x80, 0xE9, 0x7FF}), Bytes({0xC2, 0x80, 0xC3, 0xA9, 0xDF, 0xBF})},
         {Units({0x800, 0x20AC, 0xFFFF}), Bytes({0xE0, 0xA0, 0x80, 0xE2, 0x82, 0xAC, 0xEF, 0xBF, 0xBF})},
-        {Units({0xD83D, 0xDE00}), Bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80})}, // pair as two sequences
-        {Units({0xDC00, 0x41}), Bytes({0xED, 0xB0, 0x80, 0x41})},               // lone low surrogate
-        {Units({0x41, 0x00, 0x42}), Bytes({0x41, 0x00, 0x42})},                 // zero unit kept
+        {Units({0xD83D, 0xDE00}), Bytes({0xF0, 0x9F, 0x98, 0x80})}, // U+1F600
+        {Units({0xD800, 0xDC00}), Bytes({0xF0, 0x90, 0x80, 0x80})}, // U+10000
+        {Units({0xDBFF, 0xDFFF}), Bytes({0xF4, 0x8F, 0xBF, 0xBF})}, // U+10FFFF
+        {Units({0x41, 0xD83D, 0xDE00, 0x42}), Bytes({0x41, 0xF0, 0x9F, 0x98, 0x80, 0x42})},
+        {Units({0xD800}), Bytes({0xED, 0xA0, 0x80})},                                         // lone high at the end
+        {Units({0xD800, 0x41}), Bytes({0xED, 0xA0, 0x80, 0x41})},                             // high, no low after it
+        {Units({0xDC00, 0x41}), Bytes({0xED, 0xB0, 0x80, 0x41})},                             // lone low surrogate
+        {Units({0xDE00, 0xD83D}), Bytes({0xED, 0xB8, 0x80, 0xED, 0xA0, 0xBD})},               // pair in the wrong order
+        {Units({0xD83D, 0xD83D, 0xDE00}), Bytes({0xED, 0xA0, 0xBD, 0xF0, 0x9F, 0x98, 0x80})}, // high, then a pair
+        {Units({0xD83D, 0xDE00, 0xDE00}), Bytes({0xF0, 0x9F, 0x98, 0x80, 0xED, 0xB8, 0x80})}, // pair, then a low
+        {Units({0xD83D, 0x00, 0xDE00}), Bytes({0xED, 0xA0, 0xBD, 0x00, 0xED, 0xB8, 0x80})},   // a zero unit between
+        {Units({0x41, 0x00, 0x42}), Bytes({0x41, 0x00, 0x42})},                               // zero unit kept
     };
     for (const SEncodeCase& testCase : cases)
     {
@@ -188,6 +198,13 @@ TEST(Encoding, WideTextWithoutZeroUnitsSurvivesARoundTrip)
     for (unsigned int uiUnit = 1; uiUnit <= 0xFFFF; ++uiUnit)
         wstrEveryUnit += static_cast<wchar_t>(uiUnit);
 
+    WString wstrEveryPair; // each high surrogate with a different low one
+    for (unsigned int uiPayload = 0; uiPayload <= 0x3FF; ++uiPayload)
+    {
+        wstrEveryPair += static_cast<wchar_t>(0xD800 + uiPayload);
+        wstrEveryPair += static_cast<wchar_t>(0xDFFF - uiPayload);
+    }
+
     const WString texts[] = {
         Units({0x41}),
         Units({0xD800}),                 // lone high surrogate
@@ -196,11 +213,27 @@ TEST(Encoding, WideTextWithoutZeroUnitsSurvivesARoundTrip)
         Units({0xD83D, 0xDE00, 0xD83D}), // pair, then a lone high surrogate
         Units({0x7FF, 0x800, 0xFFFE, 0xFFFF}),
         wstrEveryUnit,
+        wstrEveryPair,
     };
     for (const WString& wstrText : texts)
     {
         SCOPED_TRACE(Hex(wstrText.substr(0, 8)));
         EXPECT_EQ(wstrText, SharedUtil::Utf8ToWide(SharedUtil::WideToUtf8(wstrText)));
+    }
+}
+
+TEST(Encoding, ValidUtf8SurvivesARoundTrip)
+{
+    const SString texts[] = {
+        Bytes({0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC}),
+        Bytes({0xF0, 0x90, 0x80, 0x80, 0xF4, 0x8F, 0xBF, 0xBF}),             // U+10000, U+10FFFF
+        Bytes({0xEF, 0xBF, 0xBF, 0xF0, 0x9F, 0x98, 0x80, 0xEE, 0x80, 0x80}), // around the surrogates
+        MakeLongText(5000, false).strUtf8,
+    };
+    for (const SString& strText : texts)
+    {
+        SCOPED_TRACE(Hex(strText.substr(0, 16)));
+        EXPECT_EQ(Hex(strText), Hex(SharedUtil::WideToUtf8(SharedUtil::Utf8ToWide(strText))));
     }
 }
 
@@ -217,6 +250,36 @@ TEST(Encoding, ShortAndLongTextsConvertAlike)
         ASSERT_EQ(uiSize, byUnits.wstrUnits.size());
         EXPECT_TRUE(byUnits.strEncoded == SharedUtil::WideToUtf8(byUnits.wstrUnits));
         EXPECT_TRUE(byUnits.strEncoded == SharedUtil::WideToUtf8(byUnits.wstrUnits.c_str()));
+    }
+}
+
+TEST(Encoding, SequencesAcrossTheLongPathsPiecesStayWhole)
+{
+    // The appending path converts in pieces; shifting the repeated character
+    // by up to three ASCII units puts every one of its bytes at a piece's end.
+    const SCharacter characters[] = {
+        {Bytes({0xF0, 0x9F, 0x98, 0x80}), Units({0xD83D, 0xDE00}), Bytes({0xF0, 0x9F, 0x98, 0x80})},
+        {Bytes({0xED, 0xA0, 0x80}), Units({0xD800}), Bytes({0xED, 0xA0, 0x80})},
+        {Bytes({0xE2, 0x82, 0xAC}), Units({0x20AC}), Bytes({0xE2, 0x82, 0xAC})},
+    };
+    constexpr std::size_t REPEATS = 1500;
+    constexpr std::size_t MAX_SHIFT = 3;
+    for (const SCharacter& character : characters)
+    {
+        for (std::size_t uiShift = 0; uiShift <= MAX_SHIFT; ++uiShift)
+        {
+            SCOPED_TRACE(Hex(character.wstrUnits) + "shift " + std::to_string(uiShift));
+            SLongText text{SString(std::string(uiShift, 'x')), WString(uiShift, L'x'),
+                           SString(std::string(uiShift, 'x'))};
+            for (std::size_t i = 0; i < REPEATS; ++i)
+            {
+                text.strUtf8 += character.strUtf8;
+                text.wstrUnits += character.wstrUnits;
+                text.strEncoded += character.strEncoded;
+            }
+            EXPECT_TRUE(text.wstrUnits == SharedUtil::Utf8ToWide(text.strUtf8));
+            EXPECT_TRUE(text.strEncoded == SharedUtil::WideToUtf8(text.wstrUnits));
+        }
     }
 }
 
