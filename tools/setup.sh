@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build make g++ pkg-config
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev libfmt-dev
   clang-format python3-pefile
   clang-14 libclang-rt-14-dev
 )
