@@ -1,11 +1,11 @@
 # Entry points; each does all set-up it needs first.
-.PHONY: setup build test run bench fuzz format
+.PHONY: setup build test run bench dist fuzz format
 
 setup:
 	tools/setup.sh
 
 build: setup
-	for p in native win32 win64; do cmake --preset $$p >/dev/null && cmake --build --preset $$p -j$$(nproc) || exit 1; done
+	tools/build.sh
 
 test: setup
 	tools/test.sh
@@ -16,8 +16,11 @@ run: setup
 bench: setup
 	tools/bench.sh
 
+dist: setup
+	tools/dist.sh
+
 fuzz: setup
 	fuzz/run.sh
 
 format:
-	find Shared launch tests bench sample fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	tools/format.sh

@@ -1,19 +1,29 @@
 # Compile options shared by every target of the project (not by third-party code).
 add_library(project_options INTERFACE)
 target_compile_options(project_options INTERFACE -Wall -Wextra -Werror)
-# Source paths (from __FILE__ in assertions) relative to the checkout, so the
-# image does not depend on where it was built.
-target_compile_options(project_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+# Source paths (from __FILE__ in assertions and in debug information)
+# relative to the checkout, so the image and its symbols do not depend on
+# where they were built. The compiler runs in the build folder, which the
+# debug information names as ".": a debugger started in the checkout finds
+# the sources.
+target_compile_options(project_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                                                 -fdebug-prefix-map=${CMAKE_BINARY_DIR}=.)
 
 if(WIN32)
     # Unicode Win32 calls everywhere; the C99-conforming printf family of mingw
     # instead of msvcrt's, whose _vsnprintf returns -1 on a short buffer.
     target_compile_definitions(project_options INTERFACE UNICODE _UNICODE __USE_MINGW_ANSI_STDIO=1)
     # Ship self-contained files: no libgcc, libstdc++ or winpthread DLLs,
-    # except for targets that must share libgcc's unwinder with another
-    # module (see RuntimeLinking.cmake).
+    # except for the test fixture that stands for a loader built against
+    # libgcc's DLL (use_shared_libgcc, RuntimeLinking.cmake).
     target_link_options(project_options INTERFACE -static-libstdc++
                         $<IF:$<BOOL:$<TARGET_PROPERTY:SHARED_UNWINDER>>,-shared-libgcc,-static>)
+    # What ships (see ship_image) is optimised for size (its work is a few
+    # file, registry and module calls) and carries debug information for the
+    # separate symbols file. One section per function and object lets the
+    # linker drop what the launcher does not reach.
+    target_compile_options(project_options INTERFACE "$<$<BOOL:$<TARGET_PROPERTY:SHIPPED>>:-g;-Os>"
+                           -ffunction-sections -fdata-sections)
 else()
     option(VALDRENNE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
     if(VALDRENNE_SANITIZE)
@@ -22,3 +32,12 @@ else()
         target_link_options(project_options INTERFACE -fsanitize=address,undefined)
     endif()
 endif()
+
+# Marks the libraries and the executable that make up a shipped image. The
+# image drops unreached sections; `make dist` strips it and keeps its debug
+# information apart.
+function(ship_image executable)
+    set_target_properties(${executable} ${ARGN} PROPERTIES SHIPPED ON)
+    target_sources(${executable} PRIVATE ${PROJECT_SOURCE_DIR}/launch/image/QuietTerminate.cpp)
+    target_link_options(${executable} PRIVATE -Wl,--gc-sections)
+endfunction()

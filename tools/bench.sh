@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Builds the optimised, unsanitised native build and runs every benchmark in
-# it; extra arguments go to each of these (e.g. --benchmark_min_time=0.1).
-# Then builds the win32 build's benchmarks and runs them under Wine.
+# Prints the section sizes of both shipped images. Builds the optimised,
+# unsanitised native build and runs every benchmark in it; extra arguments go
+# to each of these (e.g. --benchmark_min_time=0.1). Then builds the win32
+# build's benchmarks and runs them under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j "$(nproc)"
+# The shipped images' sections, stripped as `make dist` packs them.
+tools/build.sh win32 win64 -- --target release_archives
+echo "== stripped Valdrenne.exe, bytes per section"
+/usr/bin/python3 bench/image_sizes.py win32=build/win32/dist/Valdrenne.exe win64=build/win64/dist/Valdrenne.exe
+
+tools/build.sh bench
 
 # Benchmark executables of the bench build, one per line, run in this order.
 bin_dir="build/bench/bin"
@@ -27,8 +32,7 @@ windows_benchmarks=(
     launch_bench
 )
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$(nproc)" --target "${windows_benchmarks[@]}"
+tools/build.sh win32 -- --target "${windows_benchmarks[@]}"
 tools/with-wine.sh bash -c '
     bin_dir="$1"
     shift

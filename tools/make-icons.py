@@ -21,7 +21,10 @@ import zlib
 
 ICON_SIZES = (64, 48, 32, 16, 256)
 BIT_DEPTHS = (8, 32)
-PNG_SIZE = 256  # Images this big are stored as PNG, smaller ones as DIB.
+# Images from this size up are stored as PNG, smaller ones as DIB. Windows
+# Vista, the oldest system the image's subsystem version admits, reads PNG
+# icon images at every size; PNG keeps the two copies of the set small.
+PNG_SIZE = 48
 PALETTE_SIZE = 256
 TRANSPARENT_INDEX = 0  # Palette entry of masked-out 8-bpp pixels (black).
 ALPHA_THRESHOLD = 128  # Alpha from which a pixel counts as opaque at 8 bpp.

@@ -6,12 +6,8 @@ cd "$(dirname "$0")/.."
 jobs="$(nproc)"
 
 # The code is kept in clang-format's shape (make format).
-find Shared launch tests bench sample fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format --dry-run --Werror
-
-for preset in native win32 win64; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs"
-done
+tools/format.sh --check
+tools/build.sh
 
 ctest --preset native -j "$jobs"
 tools/with-wine.sh bash -c "ctest --preset win32 -j $jobs && ctest --preset win64 -j $jobs"

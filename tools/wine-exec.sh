@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # CTest's emulator for the Windows builds: runs one program under Wine.
-# tools/test-env.sh sets up the private prefix, the warm wineserver and the
+# tools/with-wine.sh sets up the private prefix, the warm wineserver and the
 # display; run alone, this falls back to the build's own prefix.
 set -eu
 : "${WINEPREFIX:=$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix}"

@@ -456,4 +456,37 @@ SString ExpandEnvironmentText(const wchar_t* szText)
     // Bounded: the environment may have grown since the size was asked for.
     return WideToUtf8(WString(buffer.data(), wcsnlen(buffer.data(), uiNeeded)));
 }
+
+namespace
+{
+// The attributes of the path itself (a link's own, which for a folder link
+// include FILE_ATTRIBUTE_DIRECTORY). A trailing separator still names a
+// folder. Errors, and a failed allocation of the converted path, answer false.
+bool QueryFileAttributes(const SString& strPath, DWORD& dwAttributes)
+{
+    try
+    {
+        dwAttributes = GetFileAttributesW(Utf8ToWide(strPath).c_str());
+        return dwAttributes != INVALID_FILE_ATTRIBUTES;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+} // namespace
+
+bool IsExistingDirectory(const SString& strPath)
+{
+    DWORD dwAttributes = 0;
+    return QueryFileAttributes(strPath, dwAttributes) && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsExistingFile(const SString& strPath)
+{
+    DWORD dwAttributes = 0;
+    return QueryFileAttributes(strPath, dwAttributes) &&
+           (dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
 } // namespace SharedUtil

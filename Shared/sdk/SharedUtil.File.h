@@ -8,7 +8,8 @@
 // come back as false, an empty or unchanged text, or a null stream with errno.
 namespace SharedUtil
 {
-// Existence tests, following symbolic links; any error answers false.
+// Existence tests; any error answers false. Natively they follow symbolic
+// links; on Windows a link answers as itself (a folder link is a folder).
 bool IsExistingDirectory(const SString& strPath);
 bool IsExistingFile(const SString& strPath);
 } // namespace SharedUtil

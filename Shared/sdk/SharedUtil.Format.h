@@ -1,7 +1,10 @@
 #pragma once
 
 // The seam for "{}"-style formatting: {fmt} today, std::format on a toolchain
-// whose standard library has it (swap the include and the alias).
+// whose standard library has it (swap the include and the alias). The build
+// configures {fmt} without floating point and without locales (see
+// cmake/ThirdParty.cmake): the launcher formats only texts and integers, and
+// that code would otherwise take most of its image.
 #include <fmt/format.h>
 
 #include "SString.h"

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Checks what the built Valdrenne.exe declares about itself.
 
-Usage: /usr/bin/python3 check_image.py PATH/TO/Valdrenne.exe [--machine i386|amd64]
+Usage: /usr/bin/python3 check_image.py PATH/TO/Valdrenne.exe [--machine i386|amd64] [--file-version 1.7.0.0]
 
 Reads the image with pefile (Debian package python3-pefile) and checks, field
 by field, the headers, the export directory and every resource: version
@@ -51,9 +51,7 @@ VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
 VERSION_STRINGS = {
     "CompanyName": "Valdrenne",
     "FileDescription": "Valdrenne Launcher",
-    "FileVersion": "1.7.0.0",
     "ProductName": "Qel Vendaro",
-    "ProductVersion": "1.7.0.0",
 }
 VERSION_STRING_ORDER = ("CompanyName", "FileDescription", "FileVersion", "LegalCopyright", "ProductName",
                         "ProductVersion")
@@ -101,6 +99,19 @@ class Checker:
             self.failures += 1
             print("FAIL  %s%s" % (what, ": " + detail if detail else ""))
         return condition
+
+
+COFF_SYMBOL_SIZE = 18
+
+
+def section_name(pe, section):
+    """The section's name; names longer than eight bytes are "/offset" into the COFF string table."""
+    name = section.Name.rstrip(b"\0")
+    if not name.startswith(b"/"):
+        return name
+    strings = pe.FILE_HEADER.PointerToSymbolTable + pe.FILE_HEADER.NumberOfSymbols * COFF_SYMBOL_SIZE
+    start = strings + int(name[1:])
+    return pe.__data__[start:pe.__data__.find(b"\0", start)]
 
 
 def resource_table(pe):
@@ -194,7 +205,7 @@ def read_version_node(data, offset):
     return key, value, value_type, children, end
 
 
-def check_version(c, table):
+def check_version(c, table, file_version):
     print("== version block")
     data = table.get((RT_VERSION, 1, LANG_EN_GB))
     if not c.expect("version resource present", data is not None):
@@ -205,9 +216,10 @@ def check_version(c, table):
     (signature, _, file_ms, file_ls, product_ms, product_ls, flags_mask, flags, file_os, file_type, file_subtype,
      date_ms, date_ls) = fixed
     c.check("fixed info signature", hex(signature), hex(VS_FIXEDFILEINFO_SIGNATURE))
-    c.check("file version", (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF), (1, 7, 0, 0))
+    numbers = tuple(int(part) for part in file_version.split("."))
+    c.check("file version", (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF), numbers)
     c.check("product version", (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF),
-            (1, 7, 0, 0))
+            numbers)
     c.check("file flags mask", hex(flags_mask), "0x17")
     c.check("file flags", flags, 0)
     c.check("file OS", hex(file_os), "0x40004")
@@ -223,7 +235,8 @@ def check_version(c, table):
             strings = [(s[0], s[1].decode("utf-16-le").rstrip("\0")) for s in tables[0][3]]
             c.check("string names in order", [name for name, _ in strings], list(VERSION_STRING_ORDER))
             values = dict(strings)
-            for name, expected in VERSION_STRINGS.items():
+            expected_strings = dict(VERSION_STRINGS, FileVersion=file_version, ProductVersion=file_version)
+            for name, expected in expected_strings.items():
                 c.check("string %s" % name, values.get(name), expected)
             copyright_line = values.get("LegalCopyright", "")
             c.expect("string LegalCopyright names the distributor",
@@ -290,7 +303,7 @@ def attributes(element):
     return dict(element.attrib) if element is not None else None
 
 
-def check_manifest(c, table):
+def check_manifest(c, table, file_version):
     print("== manifest")
     data = table.get((RT_MANIFEST, 1, LANG_EN_US))
     if not c.expect("manifest (24, 1, 1033) present", data is not None):
@@ -304,7 +317,7 @@ def check_manifest(c, table):
     c.check("root element", root.tag, a1 + "assembly")
     c.check("manifestVersion", root.get("manifestVersion"), "1.0")
     c.check("assembly identity", attributes(root.find(a1 + "assemblyIdentity")),
-            {"type": "win32", "version": "1.7.0.0", "processorArchitecture": "*", "name": "Valdrenne"})
+            {"type": "win32", "version": file_version, "processorArchitecture": "*", "name": "Valdrenne"})
     dependencies = root.findall(a1 + "dependency")
     c.check("dependencies", len(dependencies), 1)
     if dependencies:
@@ -331,7 +344,7 @@ def check_manifest(c, table):
     c.check("supported operating systems in order", [s.get("Id") for s in systems], list(SUPPORTED_OS))
 
 
-def check_game_definition(c, table, executable_name):
+def check_game_definition(c, table, executable_name, file_version):
     print("== Games Explorer definition")
     data = table.get(("DATA", "__GDF_XML", LANG_NEUTRAL))
     if not c.expect("game definition (DATA, __GDF_XML, neutral) present", data is not None):
@@ -377,7 +390,7 @@ def check_game_definition(c, table, executable_name):
     c.expect("some ratings have descriptors, some do not", 0 < with_descriptors < len(ratings),
              "%d of %d" % (with_descriptors, len(ratings)))
     c.check("VersionNumber", [attributes(v) for v in definition.findall(g + "Version/" + g + "VersionNumber")],
-            [{"versionNumber": "1.7.0.0"}])
+            [{"versionNumber": file_version}])
     c.check("WindowsSystemPerformanceRating", attributes(definition.find(g + "WindowsSystemPerformanceRating")),
             {"minimum": "2.0", "recommended": "4.0"})
     developers = definition.findall(g + "Developers/" + g + "Developer")
@@ -406,29 +419,38 @@ def check_game_definition(c, table, executable_name):
                  repr(links))
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("image")
-    parser.add_argument("--machine", choices=sorted(MACHINES), default="i386")
-    arguments = parser.parse_args()
-
-    print("image: %s" % arguments.image)
-    pe = pefile.PE(arguments.image)
+def check_image(c, path, machine, file_version):
+    """Every check above on the image at path."""
+    print("image: %s" % path)
+    pe = pefile.PE(path)
     table = resource_table(pe)
-    c = Checker()
-    c.check("file name", os.path.basename(arguments.image), EXECUTABLE_NAME)
-    check_headers(c, pe, arguments.machine)
+    c.check("file name", os.path.basename(path), EXECUTABLE_NAME)
+    check_headers(c, pe, machine)
     check_exports(c, pe)
     check_resource_list(c, table)
-    check_version(c, table)
+    check_version(c, table, file_version)
     check_icons(c, table)
-    check_manifest(c, table)
-    check_game_definition(c, table, EXECUTABLE_NAME)
+    check_manifest(c, table, file_version)
+    check_game_definition(c, table, EXECUTABLE_NAME, file_version)
+
+
+def report(c):
     if c.failures:
         print("%d check(s) failed" % c.failures)
         return 1
     print("all checks passed")
     return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("image")
+    parser.add_argument("--machine", choices=sorted(MACHINES), default="i386")
+    parser.add_argument("--file-version", default="1.7.0.0", help="the version the build declares (major.minor.patch.tweak)")
+    arguments = parser.parse_args()
+    c = Checker()
+    check_image(c, arguments.image, arguments.machine, arguments.file_version)
+    return report(c)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Configures and builds the given presets (default: all three), in order.
+# Usage: tools/build.sh [PRESET...] [-- CMAKE-BUILD-ARGS...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+presets=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+    presets+=("$1")
+    shift
+done
+[ $# -gt 0 ] && shift
+[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
+
+for preset in "${presets[@]}"; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$(nproc)" "$@"
+done

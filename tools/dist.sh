@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Writes what a distributor ships to dist/: for the win32 and win64 builds the
+# install archive and the symbols archive (cmake/Package.cmake makes them
+# with every build), and SHA256SUMS over the four.
+# Time stamps come from the commit (SOURCE_DATE_EPOCH), so two builds of one
+# commit give byte-identical files (tools/check-reproducible.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    if ! SOURCE_DATE_EPOCH="$(git log -1 --format=%ct 2>/dev/null)"; then
+        echo "dist: not a git checkout; set SOURCE_DATE_EPOCH to the release's time" >&2
+        exit 1
+    fi
+fi
+export SOURCE_DATE_EPOCH
+
+rm -rf dist
+mkdir dist
+for preset in win32 win64; do
+    # Packed anew, so that the archives carry this commit's time.
+    rm -rf "build/$preset/dist"
+    tools/build.sh "$preset" -- --target release_archives
+    cp "build/$preset/dist/"*.zip dist/
+done
+(cd dist && sha256sum -- *.zip >SHA256SUMS)
+ls -l dist
