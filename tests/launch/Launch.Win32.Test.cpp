@@ -160,21 +160,22 @@ protected:
                               const std::wstring& wstrWorkingFolder, int iAnswer = IDNO)
     {
         SLaunch launch;
-        launch.child = RunChildCommandLine(
-            wstrLauncher, wstrCommandLine, wstrWorkingFolder, LAUNCH_TIMEOUT_MS,
-            [&](DWORD dwProcessId)
-            {
-                SWindowSearch search = {dwProcessId, &launch.windowClasses};
-                EnumWindows(RecordWindowOfProcess, reinterpret_cast<LPARAM>(&search));
-                SMessageBox box = WaitForMessageBox(dwProcessId, 0);
-                if (!box.hWnd)
-                    return;
-                launch.boxes.push_back(box);
-                PressMessageBoxButton(box, iAnswer);
-                // Wait for it to go before looking for the next one.
-                for (DWORD dwWaited = 0; IsWindow(box.hWnd) && dwWaited < MESSAGE_BOX_TIMEOUT_MS; dwWaited += 10)
-                    Sleep(10);
-            });
+        launch.child =
+            RunChildCommandLine(wstrLauncher, wstrCommandLine, wstrWorkingFolder, LAUNCH_TIMEOUT_MS,
+                                [&](DWORD dwProcessId)
+                                {
+                                    SWindowSearch search = {dwProcessId, &launch.windowClasses};
+                                    EnumWindows(RecordWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+                                    SMessageBox box = WaitForMessageBox(dwProcessId, 0);
+                                    if (!box.hWnd)
+                                        return;
+                                    launch.boxes.push_back(box);
+                                    PressMessageBoxButton(box, iAnswer);
+                                    // Wait for it to go before looking for the next one.
+                                    for (DWORD dwWaited = 0; IsWindow(box.hWnd) && dwWaited < MESSAGE_BOX_TIMEOUT_MS;
+                                         dwWaited += POLL_INTERVAL_MS)
+                                        Sleep(POLL_INTERVAL_MS);
+                                });
         EXPECT_TRUE(launch.child.bStarted);
         EXPECT_TRUE(launch.child.bFinished);
 
