@@ -65,40 +65,22 @@ struct SKernelHandleTraits
     static void Close(Handle hHandle) { CloseHandle(hHandle); }
 };
 
-struct SRegistryKeyTraits
+// Handles that are null on failure and go back through one call.
+template <typename HandleType, auto pfnClose> struct SNullHandleTraits
 {
-    using Handle = HKEY;
+    using Handle = HandleType;
     static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle hKey) { return hKey != nullptr; }
-    static void Close(Handle hKey) { RegCloseKey(hKey); }
+    static bool IsValid(Handle hHandle) { return hHandle != nullptr; }
+    static void Close(Handle hHandle) { pfnClose(hHandle); }
 };
 
-struct SModuleTraits
-{
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle hModule) { return hModule != nullptr; }
-    static void Close(Handle hModule) { FreeLibrary(hModule); }
-};
-
+using SRegistryKeyTraits = SNullHandleTraits<HKEY, RegCloseKey>;
+using SModuleTraits = SNullHandleTraits<HMODULE, FreeLibrary>;
 // Memory the system allocated for the caller (FormatMessageW,
 // CommandLineToArgvW).
-struct SLocalMemoryTraits
-{
-    using Handle = HLOCAL;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle hMemory) { return hMemory != nullptr; }
-    static void Close(Handle hMemory) { LocalFree(hMemory); }
-};
-
+using SLocalMemoryTraits = SNullHandleTraits<HLOCAL, LocalFree>;
 // Movable global memory, as the clipboard takes it.
-struct SGlobalMemoryTraits
-{
-    using Handle = HGLOBAL;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle hMemory) { return hMemory != nullptr; }
-    static void Close(Handle hMemory) { GlobalFree(hMemory); }
-};
+using SGlobalMemoryTraits = SNullHandleTraits<HGLOBAL, GlobalFree>;
 
 // The clipboard, open to this thread: OpenClipboard's success is the handle.
 struct SOpenClipboardTraits

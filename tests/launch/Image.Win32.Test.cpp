@@ -30,24 +30,10 @@ std::wstring ExecutablePath()
     return GetBinDirectory() + L"\\" + EXECUTABLE_NAME;
 }
 
-struct SIconTraits
-{
-    using Handle = HICON;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle hIcon) { return hIcon != nullptr; }
-    static void Close(Handle hIcon) { DestroyIcon(hIcon); }
-};
-using CScopedIcon = SharedUtil::CScopedHandle<SIconTraits>;
+using CScopedIcon = SharedUtil::CScopedHandle<SharedUtil::SNullHandleTraits<HICON, DestroyIcon>>;
 
 // The bitmaps GetIconInfo hands out belong to the caller.
-struct SBitmapTraits
-{
-    using Handle = HBITMAP;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle hBitmap) { return hBitmap != nullptr; }
-    static void Close(Handle hBitmap) { DeleteObject(hBitmap); }
-};
-using CScopedBitmap = SharedUtil::CScopedHandle<SBitmapTraits>;
+using CScopedBitmap = SharedUtil::CScopedHandle<SharedUtil::SNullHandleTraits<HBITMAP, DeleteObject>>;
 
 // The icon's width and the height of its colour bitmap (the mask of a
 // monochrome icon holds two images one above the other).

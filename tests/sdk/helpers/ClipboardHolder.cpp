@@ -13,13 +13,7 @@ namespace
 {
 constexpr DWORD HOLD_TIMEOUT_MS = 60000;
 
-struct SWindowTraits
-{
-    using Handle = HWND;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle hWnd) { return hWnd != nullptr; }
-    static void Close(Handle hWnd) { DestroyWindow(hWnd); }
-};
+using SWindowTraits = SNullHandleTraits<HWND, DestroyWindow>;
 } // namespace
 
 int main()
