@@ -24,7 +24,7 @@ set +e
 # Wine's drive Z: is the root of the Linux file system.
 QEL_SAMPLE_REPORT="Z:${report//\//\\}" \
     tools/with-wine.sh bash -c '
-        wine "$1" "${@:3}"
+        tools/wine-exec.sh "$1" "${@:3}"
         code=$?
         cp "$WINEPREFIX/drive_c/ProgramData/Qel Vendaro All/1.7/report.log" "$2" 2>/dev/null
         exit $code' _ "$stage/Valdrenne.exe" "$log" "$@"

@@ -2,8 +2,18 @@
 # Runs a command with a private, throw-away Wine prefix (64-bit, so that the
 # 32-bit builds see the real WoW64 registry views), one warm wineserver for
 # the whole run, and a display: Xvfb is started when there is none.
+# Wine's own programs run through the 64-bit loader. When the 32-bit side
+# runs under an emulator, VALDRENNE_I386_EMULATOR names it for the tests.
 # Usage: tools/with-wine.sh COMMAND [ARGS...]
 set -euo pipefail
+tools="$(cd "$(dirname "$0")" && pwd)"
+. "$tools/i386-linux.sh"
+. "$tools/wine-loaders.sh"
+if emulator="$(i386_emulator)"; then
+    export VALDRENNE_I386_EMULATOR="$emulator"
+else
+    unset VALDRENNE_I386_EMULATOR
+fi
 
 work="$(mktemp -d /tmp/valdrenne-wine.XXXXXX)"
 export WINEPREFIX="$work/prefix"
@@ -31,7 +41,7 @@ if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=":$(head -n1 "$work/display")"
 fi
 
-wineboot -i >"$work/wineboot.log" 2>&1
+"$WINE64_LOADER" wineboot -i >"$work/wineboot.log" 2>&1
 wineserver -w
 # A crashing program would start the debugger and wait for it: on Windows the
 # launcher's error mode prevents that, Wine ignores the error mode and looks
@@ -39,7 +49,7 @@ wineserver -w
 # empty one starts nothing, so the crashing process simply ends. Both
 # registry views, for 32- and 64-bit programs.
 for view in 32 64; do
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
+    "$WINE64_LOADER" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
         /reg:$view >>"$work/wineboot.log" 2>&1
 done
 wineserver -w
@@ -49,7 +59,7 @@ wineserver -p
 # Start them here, held up by one idle program, with output to the log.
 # The idle program reads a pipe that this script holds open until it exits.
 mkfifo "$work/keep"
-wine cmd.exe <"$work/keep" >>"$work/wineboot.log" 2>&1 &
+"$WINE64_LOADER" cmd.exe <"$work/keep" >>"$work/wineboot.log" 2>&1 &
 exec 4>"$work/keep"
-wine cmd.exe /c exit >>"$work/wineboot.log" 2>&1
+"$WINE64_LOADER" cmd.exe /c exit >>"$work/wineboot.log" 2>&1
 "$@"

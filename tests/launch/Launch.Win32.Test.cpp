@@ -11,6 +11,7 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
+#include "support/FaultDelivery.h"
 #include "support/Win32TestSupport.Win32.h"
 
 using namespace TestSupport;
@@ -218,8 +219,43 @@ protected:
         return {5725, "Launcher Main: Launch: '" + Utf8(wstrLaunchPath) + "', Qel: '" + Utf8(wstrQel) + "'"};
     }
 
+    // A way for DoWinMain not to return normally, and how the launch ends.
+    struct SEscape
+    {
+        bool bSharedLibgcc; // the loader built against GCC's runtime DLLs, which lie beside it
+        const wchar_t* wszFailure;
+        DWORD dwExitCode;
+        bool bExceptionLine;
+        bool bFreed;
+    };
+
+    void ExpectEscapeEndsTheLaunch(const SEscape& c)
+    {
+        const SLogLine EXCEPTION_LINE = {5722, "Launcher Main: Exception in DoWinMain"};
+        SCOPED_TRACE(Utf8(std::wstring(c.wszFailure) + (c.bSharedLibgcc ? L", shared libgcc" : L", static")));
+        std::wstring wstrApp = Temp(L"Escape" + std::to_wstring(++m_iEscapes) + L"\\App");
+        std::wstring wstrLauncher = StageLauncher(wstrApp);
+        if (c.bSharedLibgcc)
+            StageFolder(GetBinDirectory() + L"\\fixtures\\shared-libgcc", wstrApp + L"\\qel");
+        else
+            StageLoader(wstrApp + L"\\qel");
+        SetEnvironmentVariableW(L"QEL_SAMPLE_FAIL", c.wszFailure);
+
+        SLaunch launch = Launch(wstrLauncher);
+
+        EXPECT_EQ(c.dwExitCode, launch.child.dwExitCode);
+        EXPECT_EQ(Utf8(c.wszFailure), launch.loaderReport["result"]);
+        std::vector<SLogLine> expected = {LaunchLine(wstrApp, wstrApp + L"\\qel")};
+        if (c.bExceptionLine)
+            expected.push_back(EXCEPTION_LINE);
+        EXPECT_EQ(expected, launch.logLines);
+        EXPECT_EQ(c.bFreed, launch.bLoaderFreed);
+        EXPECT_EQ(std::vector<std::string>(), launch.windowClasses);
+    }
+
     CTempFolder m_temp;
     std::wstring m_wstrReportFile;
+    int m_iEscapes = 0;
 };
 
 TEST_F(LaunchTest, QelBesideTheLauncherRunsTheLoaderWithTheCommandLine)
@@ -433,16 +469,7 @@ TEST_F(LaunchTest, ExceptionsEscapingDoWinMainEndTheLaunchWithThree)
     // The loader's unwinder cannot reach the launcher's frames and aborts.
     constexpr bool THROW_FREES_LOADER = false;
 #endif
-    const SLogLine EXCEPTION_LINE = {5722, "Launcher Main: Exception in DoWinMain"};
-    struct SCase
-    {
-        bool bSharedLibgcc; // the loader built against GCC's runtime DLLs, which lie beside it
-        const wchar_t* wszFailure;
-        DWORD dwExitCode;
-        bool bExceptionLine;
-        bool bFreed;
-    };
-    const SCase cases[] = {
+    const SEscape cases[] = {
         {false, L"throw", 3, true, THROW_FREES_LOADER},
         {true, L"throw", 3, true, THROW_FREES_LOADER},
         {false, L"msvc-throw", 3, true, false},
@@ -451,31 +478,15 @@ TEST_F(LaunchTest, ExceptionsEscapingDoWinMainEndTheLaunchWithThree)
         {true, L"abort", 3, true, false},
         // Left alone: the loader handles it itself.
         {false, L"throw-caught", 0, false, true},
-        {false, L"fault", ACCESS_VIOLATION_EXIT_CODE, false, false},
     };
-    int iCase = 0;
-    for (const SCase& c : cases)
-    {
-        SCOPED_TRACE(Utf8(std::wstring(c.wszFailure) + (c.bSharedLibgcc ? L", shared libgcc" : L", static")));
-        std::wstring wstrApp = Temp(L"Escape" + std::to_wstring(++iCase) + L"\\App");
-        std::wstring wstrLauncher = StageLauncher(wstrApp);
-        if (c.bSharedLibgcc)
-            StageFolder(GetBinDirectory() + L"\\fixtures\\shared-libgcc", wstrApp + L"\\qel");
-        else
-            StageLoader(wstrApp + L"\\qel");
-        SetEnvironmentVariableW(L"QEL_SAMPLE_FAIL", c.wszFailure);
+    for (const SEscape& c : cases)
+        ExpectEscapeEndsTheLaunch(c);
+}
 
-        SLaunch launch = Launch(wstrLauncher);
-
-        EXPECT_EQ(c.dwExitCode, launch.child.dwExitCode);
-        EXPECT_EQ(Utf8(c.wszFailure), launch.loaderReport["result"]);
-        std::vector<SLogLine> expected = {LaunchLine(wstrApp, wstrApp + L"\\qel")};
-        if (c.bExceptionLine)
-            expected.push_back(EXCEPTION_LINE);
-        EXPECT_EQ(expected, launch.logLines);
-        EXPECT_EQ(c.bFreed, launch.bLoaderFreed);
-        EXPECT_EQ(std::vector<std::string>(), launch.windowClasses);
-    }
+TEST_F(LaunchTest, ProcessorFaultInDoWinMainEndsTheProcessAsTheSystemEndsIt)
+{
+    SKIP_WHERE_FAULTS_ARE_EMULATED();
+    ExpectEscapeEndsTheLaunch({false, L"fault", ACCESS_VIOLATION_EXIT_CODE, false, false});
 }
 
 TEST_F(LaunchTest, DoWinMainResultBecomesTheExitCode)
