@@ -79,6 +79,24 @@ bool IsReparsePoint(HANDLE hFile)
     return dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// A file with another name (a hard link) may be one that its other name's
+// owner made to a file they may not write. A count that cannot be read
+// counts as more than one.
+bool HasOneName(HANDLE hFile)
+{
+    FILE_STANDARD_INFO info = {};
+    return g_pFileInformationQuery(hFile, FileStandardInfo, &info, sizeof(info)) && info.NumberOfLinks == 1;
+}
+
+// What the checked open refuses besides: no link in place of the file.
+enum class ELinkPolicy
+{
+    FOLLOW_LINKS,
+    // Not the name itself when it is a reparse point (a symbolic link, a
+    // junction), and no file with more than one name.
+    REFUSE_LINKS,
+};
+
 // Without the flag a link is followed before anything can look at it.
 DWORD ToOpenFlags(ELinkPolicy eLinks)
 {
@@ -151,18 +169,13 @@ void SetNormalAttributes(HANDLE hFile)
     SetFileInformationByHandle(hFile, FileBasicInfo, &info, sizeof(info));
 }
 
-// False only when the name is a link that is to be refused; a file that
-// cannot be reached is left to the open that follows.
-bool ResetAttributes(const WString& wstrPath, ELinkPolicy eLinks)
+// A file that cannot be reached is left to the open that follows.
+void ResetAttributes(const WString& wstrPath)
 {
-    const CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), FILE_WRITE_ATTRIBUTES, SHARE_ALL, nullptr,
-                                                OPEN_EXISTING, ToOpenFlags(eLinks), nullptr));
-    if (!hFile.IsValid())
-        return true;
-    if (eLinks == ELinkPolicy::REFUSE_LINKS && IsReparsePoint(hFile.Get()))
-        return false;
-    SetNormalAttributes(hFile.Get());
-    return true;
+    const CScopedKernelHandle hFile(
+        CreateFileW(wstrPath.c_str(), FILE_WRITE_ATTRIBUTES, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (hFile.IsValid())
+        SetNormalAttributes(hFile.Get());
 }
 
 // The final path, as the query left it, is exactly the expected one (letters
@@ -172,6 +185,29 @@ bool IsFinalPath(const wchar_t* szFinalPath, DWORD uiLength, const WString& wstr
     return uiLength < FINAL_PATH_CAPACITY && uiLength == wstrExpected.size() &&
            CompareStringOrdinal(szFinalPath, static_cast<int>(uiLength), wstrExpected.c_str(),
                                 static_cast<int>(uiLength), TRUE) == CSTR_EQUAL;
+}
+
+bool HasFinalPath(HANDLE hFile, const WString& wstrExpected)
+{
+    wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
+    return IsFinalPath(szFinalPath, g_pFinalPathQuery(hFile, szFinalPath, FINAL_PATH_CAPACITY, 0), wstrExpected);
+}
+
+// Where a folder really is, links on the way followed: its final path without
+// a trailing separator; empty when it cannot be had.
+WString GetFolderFinalPath(const SString& strFolder)
+{
+    const CScopedKernelHandle hFolder(CreateFileW(Utf8ToWide(strFolder).c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL,
+                                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!hFolder.IsValid())
+        return WString();
+    wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
+    DWORD uiLength = g_pFinalPathQuery(hFolder.Get(), szFinalPath, FINAL_PATH_CAPACITY, 0);
+    if (uiLength == 0 || uiLength >= FINAL_PATH_CAPACITY)
+        return WString();
+    if (szFinalPath[uiLength - 1] == L'\\')
+        --uiLength;
+    return WString(szFinalPath, uiLength);
 }
 
 // Waits up to APPEND_LOCK_WAIT_MS for the append lock. A file system that
@@ -234,7 +270,7 @@ CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD 
             (pwstrFinalPath && !IsFinalPath(szFinalPath, uiFinalLength, *pwstrFinalPath)))
             return FailHandleWithErrno(EACCES);
 
-        if (eLinks == ELinkPolicy::REFUSE_LINKS && IsReparsePoint(hFile.Get()))
+        if (eLinks == ELinkPolicy::REFUSE_LINKS && (IsReparsePoint(hFile.Get()) || !HasOneName(hFile.Get())))
             return FailHandleWithErrno(EACCES);
         return hFile;
     }
@@ -242,6 +278,37 @@ CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD 
     {
         return FailHandleWithErrno(EINVAL);
     }
+}
+
+// The file's own handle, checked to be the file at wstrFinalPath with no
+// other name; created when missing, but never through a link: CREATE_NEW
+// does not follow one. Another writer may create the file in between.
+CScopedKernelHandle OpenAtFinalPath(const SString& strPath, DWORD dwAccess, const WString& wstrFinalPath)
+{
+    constexpr DWORD DISPOSITIONS[] = {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING};
+    CScopedKernelHandle hFile;
+    for (DWORD dwDisposition : DISPOSITIONS)
+    {
+        hFile = OpenHandleChecked(strPath.c_str(), dwAccess, dwDisposition, ELinkPolicy::REFUSE_LINKS, &wstrFinalPath);
+        if (hFile.IsValid() || (errno != ENOENT && errno != EEXIST))
+            break;
+    }
+    return hFile;
+}
+
+// The attribute reset first, through a handle that may only change
+// attributes: a read-only file cannot be opened for appending.
+bool AppendAtFinalPath(const SString& strPath, const WString& wstrFinalPath, const void* pData, uint32_t uiLength)
+{
+    {
+        const CScopedKernelHandle hFile =
+            OpenAtFinalPath(strPath, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, wstrFinalPath);
+        if (!hFile.IsValid())
+            return false;
+        SetNormalAttributes(hFile.Get());
+    }
+    const CScopedKernelHandle hFile = OpenAtFinalPath(strPath, APPEND_ACCESS, wstrFinalPath);
+    return hFile.IsValid() && (uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength));
 }
 } // namespace
 
@@ -305,16 +372,16 @@ void EnsureParentFolders(const SString& strFilePath)
         _wmkdir(Utf8ToWide(JoinParts(parts, strSeparator, 0, iLevel)).c_str());
 }
 
-bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes,
-                  ELinkPolicy eLinks)
+bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes)
 {
     SU_ASSERT(pData || uiLength == 0);
     if ((!pData && uiLength != 0) || !IsPermittedFilePath(strPath.c_str()))
         return false;
-    if (bResetAttributes && !ResetAttributes(Utf8ToWide(strPath), eLinks))
-        return false;
+    if (bResetAttributes)
+        ResetAttributes(Utf8ToWide(strPath));
 
-    const CScopedKernelHandle hFile = OpenHandleChecked(strPath.c_str(), APPEND_ACCESS, OPEN_ALWAYS, eLinks);
+    const CScopedKernelHandle hFile =
+        OpenHandleChecked(strPath.c_str(), APPEND_ACCESS, OPEN_ALWAYS, ELinkPolicy::FOLLOW_LINKS);
     if (!hFile.IsValid())
         return false;
     return uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength);
@@ -372,28 +439,33 @@ bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, c
         }
     }
 
-    // Else each folder below the root is held, created when missing, before
-    // the next is looked at, and the file is opened without following a link.
+    // Else the root may be missing, or relocated by a link of the system's
+    // owner. Below it each folder is held, created when missing, before the
+    // next is looked at, and must be where its name says: the reparse
+    // attribute shows a link on Windows, but Wine follows a link even when
+    // asked to open the link itself, and only the final path shows it.
     const SString strSeparator = "\\";
     std::vector<SString> parts;
     NormalizeSeparators(strRelativePath).SplitInto(strSeparator, parts);
+    if (parts.empty())
+        return false;
+    EnsureParentFolders(CombinePath(strRoot, parts[0]));
+    WString wstrFinalPath = GetFolderFinalPath(strRoot);
+    if (wstrFinalPath.empty())
+        return false;
     std::vector<CScopedKernelHandle> heldFolders;
     SString strFolder = strRoot;
     for (std::size_t uiPart = 0; uiPart + 1 < parts.size(); ++uiPart)
     {
         strFolder = CombinePath(strFolder, parts[uiPart]);
+        wstrFinalPath += L'\\' + Utf8ToWide(parts[uiPart]);
         CScopedKernelHandle hFolder = HoldFolder(strFolder);
-        if (!hFolder.IsValid() && heldFolders.empty())
-        {
-            // The root itself may be missing.
-            EnsureParentFolders(strFolder);
-            hFolder = HoldFolder(strFolder);
-        }
-        if (!hFolder.IsValid())
+        if (!hFolder.IsValid() || !HasFinalPath(hFolder.Get(), wstrFinalPath))
             return false;
         heldFolders.push_back(std::move(hFolder));
     }
-    return AppendToFile(strPath, pData, uiLength, true, ELinkPolicy::REFUSE_LINKS);
+    wstrFinalPath += L'\\' + Utf8ToWide(parts.back());
+    return AppendAtFinalPath(strPath, wstrFinalPath, pData, uiLength);
 }
 
 CScopedKernelHandle HoldFolder(const SString& strPath)

@@ -14,23 +14,12 @@ namespace SharedUtil
 // name and is never created. Failures are ignored.
 void EnsureParentFolders(const SString& strFilePath);
 
-// What AppendToFile does when the file's name is a reparse point (a symbolic
-// link, a junction).
-enum class ELinkPolicy
-{
-    FOLLOW_LINKS,
-    // Nothing is written, and the attributes are not reset: a file that
-    // others may create must not send a privileged writer elsewhere.
-    REFUSE_LINKS,
-};
-
 // Appends the bytes in binary with one write at the end of the file, under
 // the file's append lock: writers that take it (every AppendToFile, in any
 // process) never interleave, and no writer's bytes are written over. With
 // bResetAttributes, read-only, hidden and system marks are cleared first.
 // True when every byte was written; a length of 0 only creates the file.
-bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes,
-                  ELinkPolicy eLinks = ELinkPolicy::FOLLOW_LINKS);
+bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes);
 
 // fopen with our path rules: refuses what IsPermittedFilePath refuses,
 // anything that is not a file on a local disk, and files on network shares.
@@ -55,7 +44,9 @@ int ErrnoFromWin32Error(DWORD uiError);
 // others may have put a link in place of a folder below strRoot or of the
 // file: missing folders below the root (and the root) are created, and
 // nothing is created, reset or written when a folder below the root or the
-// file is a reparse point (a junction, a symbolic link).
+// file is a link (a junction, a symbolic link, a second hard link to the
+// file) or is not where its name says below the root's own final path. The
+// root itself may be a link.
 bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength);
 
 // Opens a folder, creating it when missing, and holds it: while the handle

@@ -4,6 +4,7 @@
 #include "SharedUtil.File.Seam.h"
 #include "SharedUtil.File.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/HostLink.Win32.h"
 #include "support/ScopedOverride.h"
 
 #include <cerrno>
@@ -502,6 +503,27 @@ TEST_F(FileWin32, HoldFolderCreatesTheFolderAndKeepsItInPlace)
     EXPECT_FALSE(HoldFolder(Path("missing\\child")).IsValid());
     EXPECT_FALSE(Exists(WidePath(L"missing")));
     EXPECT_FALSE(HoldFolder("").IsValid());
+}
+
+// A system whose all-users folder its owner moved elsewhere with a link still
+// logs: only what lies below the root must be where its name says.
+TEST_F(FileWin32, AppendBelowFolderWritesBelowARootThatIsALink)
+{
+    const WString wstrElsewhere = WidePath(L"elsewhere");
+    const WString wstrRoot = WidePath(L"root");
+    ASSERT_TRUE(CreateDirectoryW(wstrElsewhere.c_str(), nullptr));
+    bool bHostLink = false;
+    if (!TestSupport::MakeSymbolicLink(wstrRoot, wstrElsewhere, true, bHostLink))
+        GTEST_SKIP() << "this system lets the test make no symbolic link";
+
+    // The first line creates the folders below the root, the second finds them.
+    const bool bFirst = AppendBelowFolder(Path("root"), "Qel\\1.7\\report.log", "ab", 2);
+    const bool bSecond = AppendBelowFolder(Path("root"), "Qel\\1.7\\report.log", "cd", 2);
+
+    EXPECT_TRUE(TestSupport::RemoveSymbolicLink(wstrRoot, true, bHostLink));
+    EXPECT_TRUE(bFirst);
+    EXPECT_TRUE(bSecond);
+    EXPECT_EQ("abcd", ReadWholeFile(wstrElsewhere + L"\\Qel\\1.7\\report.log"));
 }
 
 TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)

@@ -9,6 +9,7 @@
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 #include "sdk/helpers/ReportLogWriter.h"
+#include "support/HostLink.Win32.h"
 #include "support/ProductSettings.Win32.h"
 #include "support/ScopedOverride.h"
 #include "support/Win32TestSupport.Win32.h"
@@ -383,6 +384,7 @@ enum class ELinkKind
 {
     JUNCTION,
     SYMBOLIC_LINK,
+    HARD_LINK,
 };
 
 // A mount-point reparse point on an empty folder: what mklink /J makes.
@@ -419,15 +421,34 @@ bool MakeJunction(const std::wstring& wstrLink, const std::wstring& wstrTarget)
     return false;
 }
 
-// Wine's CreateSymbolicLinkW reports success and makes nothing, so the link
-// is looked for afterwards.
-bool MakeSymbolicLink(const std::wstring& wstrLink, const std::wstring& wstrTarget, bool bFolder)
+bool MakeLink(ELinkKind eKind, const std::wstring& wstrLink, const std::wstring& wstrTarget, bool bFolder,
+              bool& bHostLink)
 {
-    constexpr DWORD ALLOW_UNPRIVILEGED = 0x2; // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-    CreateSymbolicLinkW(wstrLink.c_str(), wstrTarget.c_str(),
-                        (bFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | ALLOW_UNPRIVILEGED);
-    const DWORD dwAttributes = GetFileAttributesW(wstrLink.c_str());
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    bHostLink = false;
+    switch (eKind)
+    {
+    case ELinkKind::JUNCTION:
+        return MakeJunction(wstrLink, wstrTarget);
+    case ELinkKind::SYMBOLIC_LINK:
+        return TestSupport::MakeSymbolicLink(wstrLink, wstrTarget, bFolder, bHostLink);
+    case ELinkKind::HARD_LINK:
+        break;
+    }
+    return CreateHardLinkW(wstrLink.c_str(), wstrTarget.c_str(), nullptr);
+}
+
+const char* NameOf(ELinkKind eKind)
+{
+    switch (eKind)
+    {
+    case ELinkKind::JUNCTION:
+        return "junction";
+    case ELinkKind::SYMBOLIC_LINK:
+        return "symbolic link";
+    case ELinkKind::HARD_LINK:
+        break;
+    }
+    return "hard link";
 }
 
 // Where Wine cannot make a link, a plain folder or file stands in for it and
@@ -503,13 +524,15 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
         {"Qel Vendaro All\\1.7", ELinkKind::JUNCTION, true, false},
         {"Qel Vendaro All\\1.7", ELinkKind::SYMBOLIC_LINK, true, false},
         {"Qel Vendaro All\\1.7", ELinkKind::JUNCTION, true, true},
+        {"Qel Vendaro All\\1.7", ELinkKind::SYMBOLIC_LINK, true, true},
         {"Qel Vendaro All\\1.7\\report.log", ELinkKind::SYMBOLIC_LINK, false, false},
+        // Any user may link to a file they cannot write.
+        {"Qel Vendaro All\\1.7\\report.log", ELinkKind::HARD_LINK, false, false},
     };
     for (const SCase& testCase : cases)
     {
-        const bool bJunction = testCase.eKind == ELinkKind::JUNCTION;
         // Each case's texts are its own, so that the repeat filter folds none.
-        const SString strCase("%s at %s%s", bJunction ? "junction" : "symbolic link", testCase.szWhere,
+        const SString strCase("%s at %s%s", NameOf(testCase.eKind), testCase.szWhere,
                               testCase.bLogBehind ? " to a log" : "");
         SCOPED_TRACE(strCase);
         RemoveProductFolder();
@@ -523,8 +546,9 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
             ASSERT_TRUE(SetFileAttributesW(wstrTarget.c_str(), FILE_ATTRIBUTE_READONLY));
         }
 
-        const bool bRealLink =
-            bJunction ? MakeJunction(wstrLink, wstrTarget) : MakeSymbolicLink(wstrLink, wstrTarget, testCase.bFolder);
+        bool bHostLink = false;
+        const bool bRealLink = MakeLink(testCase.eKind, wstrLink, wstrTarget, testCase.bFolder, bHostLink);
+        ASSERT_TRUE(bRealLink || testCase.eKind != ELinkKind::HARD_LINK);
         // The stand-in is the target: it is what a write through the link would change.
         std::wstring wstrTouched = wstrTarget;
         std::optional<TestSupport::CScopedOverride<FileInformationQuery>> standIn;
@@ -553,7 +577,9 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
                 standInFinalPath.emplace(SetFinalPathQuery, &ReportStandInLogElsewhere);
             }
         }
-        RecordProperty(testCase.szWhere, bRealLink ? "real link" : "stand-in through the handle-query seam");
+        RecordProperty(strCase, bHostLink   ? "real link made by the host"
+                                : bRealLink ? "real link"
+                                            : "stand-in through the handle-query seam");
 
         WriteReportLog(TEST_ID, "through a " + strCase);
 
@@ -581,10 +607,7 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
         g_StandInLog.reset();
         DeleteFileW(wstrLogBehind.c_str());
         SetFileAttributesW(wstrLink.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (testCase.bFolder)
-            RemoveDirectoryW(wstrLink.c_str());
-        else
-            DeleteFileW(wstrLink.c_str());
+        EXPECT_TRUE(TestSupport::RemoveSymbolicLink(wstrLink, testCase.bFolder, bHostLink));
         SetFileAttributesW(wstrTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
         WriteReportLog(TEST_ID, "after the " + strCase);
         const std::vector<std::string> lines = ReadLogLines();

@@ -5,6 +5,7 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/HostLink.Win32.h"
 #include "support/Win32TestSupport.Win32.h"
 
 namespace TestSupport
@@ -22,15 +23,6 @@ constexpr const wchar_t* HTTPS_COMMAND_KEY = L"Software\\Classes\\https\\shell\\
 // Overrides the screen grabber; by default ImageMagick's, through Wine's Z: drive.
 constexpr const wchar_t* SCREEN_GRABBER_VARIABLE = L"VALDRENNE_SCREEN_GRABBER";
 constexpr const wchar_t* DEFAULT_SCREEN_GRABBER = L"Z:\\usr\\bin\\import";
-
-// Wine's own allocations on the process heap, such as a Unix file name.
-struct SProcessHeapTraits
-{
-    using Handle = char*;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle pMemory) { return pMemory != nullptr; }
-    static void Close(Handle pMemory) { HeapFree(GetProcessHeap(), 0, pMemory); }
-};
 
 std::optional<std::wstring> GetEnvironmentText(const wchar_t* szName)
 {
@@ -176,22 +168,19 @@ bool CaptureScreen(const wchar_t* szFileName)
 {
     const std::wstring wstrGrabber = GetEnvironmentText(SCREEN_GRABBER_VARIABLE).value_or(DEFAULT_SCREEN_GRABBER);
     const std::optional<std::wstring> display = GetEnvironmentText(L"DISPLAY");
-    using UnixFileNameFunction = char* (*)(LPCWSTR);
-    const auto pfnGetUnixFileName = reinterpret_cast<UnixFileNameFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!display || !pfnGetUnixFileName || GetFileAttributesW(wstrGrabber.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!display || GetFileAttributesW(wstrGrabber.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false;
 
     const std::filesystem::path folder = std::filesystem::path(GetBinDirectory()).parent_path() / L"artifacts";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     const std::wstring wstrTarget = (folder / szFileName).wstring();
-    const SharedUtil::CScopedHandle<SProcessHeapTraits> unixTarget(pfnGetUnixFileName(wstrTarget.c_str()));
+    const std::optional<std::string> unixTarget = GetUnixPath(wstrTarget);
     if (!unixTarget)
         return false;
 
     const std::wstring wstrArguments =
-        L"-window root -display " + *display + L" \"" + SharedUtil::Utf8ToWide(unixTarget.Get()) + L"\"";
+        L"-window root -display " + *display + L" \"" + SharedUtil::Utf8ToWide(*unixTarget) + L"\"";
     std::filesystem::remove(wstrTarget, error);
     CChildProcess grabber;
     if (!grabber.Start(wstrGrabber, wstrArguments))
