@@ -9,7 +9,7 @@
 #include "SharedUtil.Path.h"
 #include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.ReportFilter.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 

@@ -5,7 +5,7 @@
 
 #include "LaunchIds.h"
 #include "SharedUtil.ExceptionList.Win32.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 
 using namespace SharedUtil;
 

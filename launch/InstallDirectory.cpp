@@ -3,9 +3,9 @@
 #include "LaunchIds.h"
 #include "SharedUtil.File.h"
 #include "SharedUtil.Format.h"
-#include "SharedUtil.Module.h"
+#include "SharedUtil.Module.Win32.h"
 #include "SharedUtil.Path.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 
 using namespace SharedUtil;
 

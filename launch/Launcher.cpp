@@ -11,10 +11,10 @@
 #include "LoaderModule.h"
 #include "SharedUtil.Format.h"
 #include "SharedUtil.Path.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.SeamSetter.h"
-#include "SharedUtil.SystemError.h"
+#include "SharedUtil.SystemError.Win32.h"
 #include "SharedUtil.TroubleHelp.Win32.h"
 
 using namespace SharedUtil;

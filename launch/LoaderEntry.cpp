@@ -4,7 +4,7 @@
 #include <psapi.h>
 
 #include "LaunchIds.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 
 using namespace SharedUtil;
 

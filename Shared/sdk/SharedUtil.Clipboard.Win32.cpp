@@ -1,5 +1,5 @@
-#include "SharedUtil.Clipboard.h"
-#include "SharedUtil.Clipboard.Seam.h"
+#include "SharedUtil.Clipboard.Win32.h"
+#include "SharedUtil.Clipboard.Win32.Seam.h"
 #include "SharedUtil.SeamSetter.h"
 
 #include <cstring>

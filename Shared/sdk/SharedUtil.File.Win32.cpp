@@ -14,7 +14,7 @@
 
 #include "SharedUtil.Assert.h"
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.File.Seam.h"
+#include "SharedUtil.File.Win32.Seam.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.SeamSetter.h"
 

@@ -1,5 +1,5 @@
-#include "SharedUtil.Module.h"
-#include "SharedUtil.Module.Seam.h"
+#include "SharedUtil.Module.Win32.h"
+#include "SharedUtil.Module.Win32.Seam.h"
 #include "SharedUtil.SeamSetter.h"
 
 #include "SharedUtil.Encoding.h"

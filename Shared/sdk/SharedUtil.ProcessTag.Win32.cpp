@@ -1,6 +1,6 @@
 #include "SharedUtil.ProcessTag.Win32.h"
 
-#include "SharedUtil.Module.h"
+#include "SharedUtil.Module.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 
 #include <tlhelp32.h>

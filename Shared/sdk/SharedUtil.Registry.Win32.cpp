@@ -6,7 +6,7 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.Win32.h"
-#include "SharedUtil.Registry.Seam.h"
+#include "SharedUtil.Registry.Win32.Seam.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.SeamSetter.h"

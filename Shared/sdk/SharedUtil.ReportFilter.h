@@ -10,7 +10,7 @@
 // The report log's portable half: the filter that folds repeated lines and
 // cycles of up to four lines into one line with a repeat count, the cap per
 // identifier, and the text of a written line. The file is the Windows half's
-// business (SharedUtil.ReportLog.h).
+// business (SharedUtil.ReportLog.Win32.h).
 namespace SharedUtil
 {
 // Seconds since 1970-01-01 UTC.

@@ -1,4 +1,4 @@
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 
 #include "SharedUtil.File.Win32.h"
 #include "SharedUtil.Path.h"

@@ -1,4 +1,4 @@
-#include "SharedUtil.SystemError.h"
+#include "SharedUtil.SystemError.Win32.h"
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.ScopedHandle.Win32.h"

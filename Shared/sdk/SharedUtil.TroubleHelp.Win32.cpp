@@ -1,9 +1,9 @@
 #include "SharedUtil.TroubleHelp.Win32.h"
 
-#include "SharedUtil.Clipboard.h"
+#include "SharedUtil.Clipboard.Win32.h"
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.Shell.Win32.h"
 
 namespace SharedUtil

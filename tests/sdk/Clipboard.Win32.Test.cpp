@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "SharedUtil.Clipboard.Seam.h"
-#include "SharedUtil.Clipboard.h"
+#include "SharedUtil.Clipboard.Win32.Seam.h"
+#include "SharedUtil.Clipboard.Win32.h"
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/Desktop.Win32.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.File.Seam.h"
+#include "SharedUtil.File.Win32.Seam.h"
 #include "SharedUtil.File.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/HostLink.Win32.h"

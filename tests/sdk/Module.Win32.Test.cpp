@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.Module.Seam.h"
-#include "SharedUtil.Module.h"
+#include "SharedUtil.Module.Win32.Seam.h"
+#include "SharedUtil.Module.Win32.h"
 #include "support/Probe.Win32.h"
 #include "support/ScopedOverride.h"
 #include "support/TempFolder.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "SharedUtil.Registry.Seam.h"
+#include "SharedUtil.Registry.Win32.Seam.h"
 #include "SharedUtil.Registry.Win32.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ScopedHandle.Win32.h"

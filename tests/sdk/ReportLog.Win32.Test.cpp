@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.File.Seam.h"
+#include "SharedUtil.File.Win32.Seam.h"
 #include "SharedUtil.File.Win32.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.Registry.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 #include "sdk/helpers/ReportLogWriter.h"

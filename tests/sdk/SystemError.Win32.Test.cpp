@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.SystemError.h"
+#include "SharedUtil.SystemError.Win32.h"
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,7 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Path.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 
 namespace TestSupport
 {

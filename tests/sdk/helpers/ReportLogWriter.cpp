@@ -5,7 +5,7 @@
 #include "ReportLogWriter.h"
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.ReportLog.h"
+#include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 
 #include <cstdlib>
