@@ -2,6 +2,7 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.LastError.Win32.h"
+#include "SharedUtil.Module.Win32.h"
 
 using namespace SharedUtil;
 
@@ -26,9 +27,9 @@ void ReadDllDirectory(std::wstring& strOut, DWORD dwSize)
 // with ERROR_INVALID_PARAMETER; there the loader's folder still comes first.
 HMODULE LoadWithSafeSearch(const wchar_t* wszPath)
 {
-    HMODULE hModule = LoadLibraryExW(wszPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE hModule = LoadModule(wszPath, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!hModule && GetLastError() == ERROR_INVALID_PARAMETER)
-        hModule = LoadLibraryExW(wszPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        hModule = LoadModule(wszPath, LOAD_WITH_ALTERED_SEARCH_PATH);
     return hModule;
 }
 } // namespace

@@ -5,9 +5,10 @@
 #include "SString.h"
 #include "SharedUtil.Windows.h"
 
-// The two system calls behind the executable path, replaceable so that tests
-// can play paths that a test run cannot produce (longer than the system lets a
-// program be started from). Shipping code never replaces them.
+// The system calls behind the executable path and the module loads,
+// replaceable so that tests can play what a test run cannot produce: paths
+// longer than the system lets a program be started from, and a system that
+// refuses the safe search flags. Shipping code never replaces them.
 namespace SharedUtil
 {
 // GetModuleFileNameW for the executable itself: characters written; the size
@@ -18,9 +19,13 @@ using ModuleFileNameFunction = uint32_t (*)(wchar_t* pBuffer, uint32_t uiSize);
 // else the length written; 0 on failure.
 using FullPathNameFunction = uint32_t (*)(const wchar_t* szPath, uint32_t uiSize, wchar_t* pBuffer);
 
+// LoadLibraryExW.
+using LibraryLoadFunction = HMODULE(WINAPI*)(LPCWSTR szPath, HANDLE hReserved, DWORD dwFlags);
+
 // Each installs pFunction (null: the system call) and returns the one before.
 ModuleFileNameFunction SetModuleFileNameFunction(ModuleFileNameFunction pFunction);
 FullPathNameFunction SetFullPathNameFunction(FullPathNameFunction pFunction);
+LibraryLoadFunction SetLibraryLoadFunction(LibraryLoadFunction pFunction);
 
 // The executable path computed afresh through these calls, without the cache
 // that GetExecutablePath fills once.

@@ -25,6 +25,7 @@ uint32_t CallGetFullPathName(const wchar_t* szPath, uint32_t uiSize, wchar_t* pB
 
 ModuleFileNameFunction g_pModuleFileName = CallGetModuleFileName;
 FullPathNameFunction g_pFullPathName = CallGetFullPathName;
+LibraryLoadFunction g_pLibraryLoad = &LoadLibraryExW;
 
 // The module file name, with the buffer grown until it fits; a name still cut
 // at the largest buffer is kept as it is.
@@ -79,6 +80,11 @@ FullPathNameFunction SetFullPathNameFunction(FullPathNameFunction pFunction)
     return ReplaceSeamFunction(g_pFullPathName, pFunction, CallGetFullPathName);
 }
 
+LibraryLoadFunction SetLibraryLoadFunction(LibraryLoadFunction pFunction)
+{
+    return ReplaceSeamFunction(g_pLibraryLoad, pFunction, &LoadLibraryExW);
+}
+
 SString ReadExecutablePathForTesting()
 {
     return ReadExecutablePath();
@@ -88,5 +94,10 @@ SString GetExecutablePath()
 {
     static const SString strExecutablePath = ReadExecutablePath();
     return strExecutablePath;
+}
+
+HMODULE LoadModule(const wchar_t* wszPath, DWORD dwFlags)
+{
+    return g_pLibraryLoad(wszPath, nullptr, dwFlags);
 }
 } // namespace SharedUtil

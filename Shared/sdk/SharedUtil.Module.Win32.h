@@ -16,4 +16,7 @@ constexpr uint32_t MODULE_PATH_MAX_UNITS = 32768;
 // The full path of the executable file, UTF-8, computed on first use and kept
 // for the life of the process (also when it came out empty). Thread-safe.
 SString GetExecutablePath();
+
+// LoadLibraryExW of a module by its full path.
+HMODULE LoadModule(const wchar_t* wszPath, DWORD dwFlags);
 } // namespace SharedUtil

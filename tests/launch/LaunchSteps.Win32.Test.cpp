@@ -10,6 +10,7 @@
 #include "LoaderEntry.h"
 #include "LoaderModule.h"
 #include "SharedUtil.Encoding.h"
+#include "SharedUtil.Module.Win32.Seam.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/ScopedOverride.h"
 #include "support/Win32TestSupport.Win32.h"
@@ -228,6 +229,66 @@ TEST_F(LoadLoaderModuleTest, ModuleBesideTheLoaderIsFoundAndTheSearchDirectoryKe
         loader.Reset();
         SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
     }
+}
+
+namespace
+{
+constexpr DWORD SAFE_SEARCH_FLAGS = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+std::vector<DWORD> g_LoadFlags;
+
+// What Windows 7 without KB2533623 does with the safe search flags.
+HMODULE WINAPI LoadRefusingSafeSearchFlags(LPCWSTR wszPath, HANDLE hReserved, DWORD dwFlags)
+{
+    g_LoadFlags.push_back(dwFlags);
+    if (dwFlags & SAFE_SEARCH_FLAGS)
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return LoadLibraryExW(wszPath, hReserved, dwFlags);
+}
+
+std::wstring GetModulePath(HMODULE hModule)
+{
+    std::wstring wstrPath(DIRECTORY_BUFFER_UNITS, L'\0');
+    wstrPath.resize(GetModuleFileNameW(hModule, wstrPath.data(), DIRECTORY_BUFFER_UNITS));
+    return wstrPath;
+}
+} // namespace
+
+// The loader's own folder still comes first in the older search order, before
+// the current folder and the PATH folders, where copies of its dependency lie.
+TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPlantedModuleRuns)
+{
+    const std::wstring wstrQel = StageQel(true);
+    const std::wstring wstrPlanted = m_temp.GetPath() + L"\\planted";
+    const std::wstring wstrMarker = m_temp.GetPath() + L"\\planted-module-ran";
+    ASSERT_TRUE(CreateFolders(wstrPlanted));
+    ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\planted\\qeldep.dll", wstrPlanted + L"\\qeldep.dll"));
+    std::wstring wstrCurrent(DIRECTORY_BUFFER_UNITS, L'\0');
+    wstrCurrent.resize(GetCurrentDirectoryW(DIRECTORY_BUFFER_UNITS, wstrCurrent.data()));
+    std::wstring wstrPath(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
+    wstrPath.resize(GetEnvironmentVariableW(L"PATH", wstrPath.data(), static_cast<DWORD>(wstrPath.size())));
+    ASSERT_TRUE(SetCurrentDirectoryW(wstrPlanted.c_str()));
+    SetEnvironmentVariableW(L"PATH", (wstrPlanted + L";" + wstrPath).c_str());
+    SetEnvironmentVariableW(L"QEL_PLANTED_MARKER", wstrMarker.c_str());
+    g_LoadFlags.clear();
+    std::wstring wstrDependency;
+    {
+        CScopedOverride override(SharedUtil::SetLibraryLoadFunction, &LoadRefusingSafeSearchFlags);
+        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+        SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
+        EXPECT_TRUE(result.bHasValue);
+        EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+        wstrDependency = GetModulePath(GetModuleHandleW(L"qeldep.dll"));
+    }
+    SetCurrentDirectoryW(wstrCurrent.c_str());
+    SetEnvironmentVariableW(L"PATH", wstrPath.c_str());
+    SetEnvironmentVariableW(L"QEL_PLANTED_MARKER", nullptr);
+
+    EXPECT_EQ(std::vector<DWORD>({SAFE_SEARCH_FLAGS, LOAD_WITH_ALTERED_SEARCH_PATH}), g_LoadFlags);
+    EXPECT_EQ(0, _wcsicmp((wstrQel + L"\\qeldep.dll").c_str(), wstrDependency.c_str())) << Utf8(wstrDependency);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wstrMarker.c_str()));
 }
 
 TEST(CallLoaderEntry, NullModuleFailsWithoutReport)
