@@ -13,6 +13,13 @@ if(WIN32)
     # Unicode Win32 calls everywhere; the C99-conforming printf family of mingw
     # instead of msvcrt's, whose _vsnprintf returns -1 on a short buffer.
     target_compile_definitions(project_options INTERFACE UNICODE _UNICODE __USE_MINGW_ANSI_STDIO=1)
+    # Stack buffer overrun detection, and checked C library calls where the
+    # size of the destination is known (mingw-w64's _FORTIFY_SOURCE, which
+    # takes effect in optimised builds, as every Windows build is). Both call
+    # into GCC's libssp, which the driver links, statically like the rest.
+    target_compile_options(project_options INTERFACE -fstack-protector-strong)
+    target_compile_definitions(project_options INTERFACE _FORTIFY_SOURCE=2)
+    target_link_options(project_options INTERFACE -fstack-protector-strong)
     # Ship self-contained files: no libgcc, libstdc++ or winpthread DLLs,
     # except for the test fixture that stands for a loader built against
     # libgcc's DLL (use_shared_libgcc, RuntimeLinking.cmake).

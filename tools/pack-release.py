@@ -2,12 +2,14 @@
 """Packs one build of the launcher into its two release archives.
 
 Usage: pack-release.py --image Valdrenne.exe --objcopy OBJCOPY --readme README.md
-                       --version 1.7.0 --platform win32 --output-dir DIR
+                       --version 1.7.0 --platform win32 --notices NOTICES.txt --output-dir DIR
 
 Writes DIR/Valdrenne-VERSION-PLATFORM.zip, the install layout (the stripped
-Valdrenne.exe with a debug link, and README.txt taken from the README's
-section for people who install and support the launcher), and DIR/Valdrenne-VERSION-PLATFORM-symbols.zip with
-Valdrenne.exe.debug, the debug information the link names.
+Valdrenne.exe with a debug link, README.txt taken from the README's section
+for people who install and support the launcher, and NOTICES.txt, the
+notices of the third-party code linked in), and
+DIR/Valdrenne-VERSION-PLATFORM-symbols.zip with Valdrenne.exe.debug, the
+debug information the link names.
 
 The archives are reproducible: entries sorted, every time stamp taken from
 SOURCE_DATE_EPOCH (the commit's time when unset and the source is a git
@@ -28,6 +30,7 @@ import zipfile
 EXECUTABLE_NAME = "Valdrenne.exe"
 DEBUG_NAME = EXECUTABLE_NAME + ".debug"
 INSTALLER_TEXT_NAME = "README.txt"
+NOTICES_NAME = "NOTICES.txt"
 INSTALLER_SECTION = "## For people who install and support the launcher"
 ZIP_EPOCH = datetime.datetime(1980, 1, 1, tzinfo=datetime.timezone.utc)  # the earliest time a zip entry holds
 COMPRESS_LEVEL = 9
@@ -127,6 +130,7 @@ def main():
     parser.add_argument("--readme", required=True)
     parser.add_argument("--version", required=True)
     parser.add_argument("--platform", required=True)
+    parser.add_argument("--notices", required=True)
     parser.add_argument("--output-dir", required=True)
     arguments = parser.parse_args()
 
@@ -150,7 +154,8 @@ def main():
         objcopy("--add-gnu-debuglink=" + DEBUG_NAME, EXECUTABLE_NAME)
 
         install = {EXECUTABLE_NAME: read(image),
-                   INSTALLER_TEXT_NAME: installer_text(arguments.readme, arguments.version, arguments.platform)}
+                   INSTALLER_TEXT_NAME: installer_text(arguments.readme, arguments.version, arguments.platform),
+                   NOTICES_NAME: read(arguments.notices)}
         write_zip(os.path.join(arguments.output_dir, base + ".zip"), install, date_time)
         write_zip(os.path.join(arguments.output_dir, base + "-symbols.zip"), {DEBUG_NAME: read(debug)}, date_time)
         shutil.copyfile(image, os.path.join(arguments.output_dir, EXECUTABLE_NAME))

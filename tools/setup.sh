@@ -10,7 +10,8 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev libfmt-dev
-  clang-format python3-pefile
+  clang-format python3-pefile python3-cryptography
+  osslsigncode softhsm2 libengine-pkcs11-openssl opensc
   clang-14 libclang-rt-14-dev
 )
 

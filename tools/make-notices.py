@@ -1,0 +1,151 @@
+#!/usr/bin/python3
+"""Writes the notices of the third-party code linked into the launcher.
+
+Usage: make-notices.py --map Valdrenne.map --triplet i686-w64-mingw32 --source-dir DIR --build-dir DIR
+                       --out NOTICES.txt
+
+Reads the linker's map of the image: the archive members it pulled in and the
+object files it loaded. Each file outside the build belongs to a component
+by where it lies: GCC's runtime libraries in GCC's folder, the mingw-w64
+runtime (start-up code, C runtime, import libraries) and winpthreads in the
+target's library folder. {fmt} is compiled into the launcher's own objects
+and shows in the map by its symbols. For each component the file gives its
+version and licence, the files the link pulled in, and the Debian copyright
+file of the package that ships it, which holds the notices that the licences
+ask binary distributions to carry. A linked file of no known component
+stops the build.
+"""
+
+import argparse
+import os
+import re
+import subprocess
+import sys
+import textwrap
+
+ARCHIVE_MEMBERS_HEADING = "Archive member included to satisfy reference by file (symbol)"
+MEMORY_MAP_HEADING = "Linker script and memory map"
+ARCHIVE_MEMBER = re.compile(r"^(\S+\.a)\((.+)\)$")
+LOADED_FILE = re.compile(r"^LOAD (\S+)$")
+# Itanium-mangled names in the fmt namespace: {fmt}'s code in our objects.
+FMT_SYMBOL = re.compile(r"_ZN?K?3fmt")
+TEXT_WIDTH = 79
+
+
+class Component:
+    def __init__(self, name, licence, package, version_package):
+        self.name = name
+        self.licence = licence
+        self.package = package  # whose /usr/share/doc/<package>/copyright holds the notices
+        self.version_package = version_package
+        self.files = set()
+
+
+def components(triplet):
+    machine = triplet.split("-")[0].replace("_", "-")
+    return {
+        "gcc": Component("GCC runtime libraries (libgcc, libstdc++, libssp)",
+                         "GPL-3.0-or-later WITH GCC-exception-3.1: the exception lets the image be "
+                         "distributed on any terms, without these notices", "gcc-mingw-w64-base",
+                         "gcc-mingw-w64-%s-posix" % machine),
+        "mingw-w64": Component("mingw-w64 runtime (start-up code, C runtime library, import libraries)",
+                               "ZPL-2.1, public domain, and the licences of single files named below",
+                               "mingw-w64-common", "mingw-w64-%s-dev" % machine),
+        "winpthreads": Component("winpthreads (mingw-w64-libraries/winpthreads)",
+                                 "Expat (MIT) and BSD-3-clause: notices below", "mingw-w64-common",
+                                 "mingw-w64-%s-dev" % machine),
+        "fmt": Component("{fmt}", "Expat (MIT) with an exception for embedded object code", "libfmt-dev",
+                         "libfmt-dev"),
+    }
+
+
+def linked_files(map_text):
+    """Paths of the archives that gave members, and of the object files loaded."""
+    files = set()
+    in_members = False
+    for line in map_text.splitlines():
+        if line.startswith(ARCHIVE_MEMBERS_HEADING):
+            in_members = True
+            continue
+        if in_members and line and not line[0].isspace():
+            member = ARCHIVE_MEMBER.match(line)
+            if member:
+                files.add(os.path.normpath(member.group(1)))
+            elif not line.startswith(ARCHIVE_MEMBERS_HEADING):
+                in_members = False
+        loaded = LOADED_FILE.match(line)
+        if loaded and not loaded.group(1).endswith(".a"):
+            files.add(os.path.normpath(loaded.group(1)))
+    return files
+
+
+def component_of(path, triplet, own_dirs):
+    if not os.path.isabs(path) or any(path.startswith(own_dir + os.sep) for own_dir in own_dirs):
+        return "own"
+    if path.startswith("/usr/lib/gcc/%s/" % triplet):
+        return "gcc"
+    if path.startswith("/usr/%s/lib/" % triplet):
+        name = os.path.basename(path)
+        return "winpthreads" if name in ("libwinpthread.a", "libpthread.a") else "mingw-w64"
+    return None
+
+
+def package_version(package):
+    return subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], check=True, capture_output=True,
+                          text=True).stdout
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--map", required=True)
+    parser.add_argument("--triplet", required=True)
+    parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--out", required=True)
+    arguments = parser.parse_args()
+
+    with open(arguments.map, encoding="utf-8", errors="replace") as map_file:
+        map_text = map_file.read()
+    found = components(arguments.triplet)
+    unknown = []
+    for path in sorted(linked_files(map_text)):
+        key = component_of(path, arguments.triplet,
+                           (os.path.abspath(arguments.source_dir), os.path.abspath(arguments.build_dir)))
+        if key is None:
+            unknown.append(path)
+        elif key != "own":
+            found[key].files.add(os.path.basename(path))
+    if unknown:
+        sys.exit("make-notices: linked files of no known component: %s" % ", ".join(unknown))
+    if FMT_SYMBOL.search(map_text):
+        found["fmt"].files.add("compiled into the launcher's own code (header-only)")
+
+    used = [component for component in found.values() if component.files]
+    lines = ["Third-party code in Valdrenne.exe", "=" * 33, "",
+             "Valdrenne.exe links the following code into its image. Each part names",
+             "the files the link took it from, and its licence; the notices the",
+             "licences ask for follow at the end, as the packages that ship the code",
+             "record them.", ""]
+    for number, component in enumerate(used, 1):
+        lines += ["%d. %s" % (number, component.name),
+                  "   Version: %s (Debian package %s)" % (package_version(component.version_package),
+                                                        component.version_package)]
+        for field in ("Licence: %s" % component.licence, "Linked from: %s" % ", ".join(sorted(component.files))):
+            lines += textwrap.wrap(field, TEXT_WIDTH, initial_indent="   ", subsequent_indent="     ")
+        lines.append("")
+    packages = []
+    for component in used:
+        if component.package not in packages:
+            packages.append(component.package)
+    for package in packages:
+        heading = "Notices: %s" % package
+        lines += ["", heading, "-" * len(heading), ""]
+        with open("/usr/share/doc/%s/copyright" % package, encoding="utf-8") as copyright_file:
+            lines += copyright_file.read().splitlines()
+    with open(arguments.out, "wb") as out:
+        out.write(("\r\n".join(lines) + "\r\n").encode("utf-8"))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
