@@ -13,7 +13,10 @@ if(WIN32)
                     OUTPUT_STRIP_TRAILING_WHITESPACE)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
                     OUTPUT_VARIABLE WINPTHREAD_DLL OUTPUT_STRIP_TRAILING_WHITESPACE)
-    set(SHARED_RUNTIME_DLLS ${LIBGCC_DLL} ${WINPTHREAD_DLL})
+    # The stack protector's runtime (ProjectOptions.cmake), shared here too.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libssp-0.dll OUTPUT_VARIABLE SSP_DLL
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(SHARED_RUNTIME_DLLS ${LIBGCC_DLL} ${WINPTHREAD_DLL} ${SSP_DLL})
 endif()
 
 # Links the target against libgcc's DLL (property read by ProjectOptions.cmake)
