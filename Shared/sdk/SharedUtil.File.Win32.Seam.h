@@ -15,8 +15,9 @@ constexpr DWORD FINAL_PATH_CAPACITY = 1024;
 // GetFinalPathNameByHandleW's contract.
 using FinalPathQuery = DWORD(WINAPI*)(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags);
 
-// GetFileInformationByHandleEx's contract; asked only for FileAttributeTagInfo,
-// whose attributes tell a reparse point (junction, symbolic link) apart.
+// GetFileInformationByHandleEx's contract; asked for FileAttributeTagInfo,
+// whose attributes tell a reparse point (junction, symbolic link) apart, and
+// for FileStandardInfo, whose link count tells a file with other names.
 using FileInformationQuery = BOOL(WINAPI*)(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS eClass, LPVOID pInformation,
                                            DWORD uiSize);
 
