@@ -12,6 +12,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev libfmt-dev
   clang-format python3-pefile
   clang-14 libclang-rt-14-dev
+  gcovr
 )
 
 # Bookworm's own qemu-user (7.2) takes about 90 s to start one Wine program.
