@@ -1,5 +1,5 @@
 # Entry points; each does all set-up it needs first.
-.PHONY: setup build test run bench dist fuzz format
+.PHONY: setup build test run bench dist fuzz mutants format
 
 setup:
 	tools/setup.sh
@@ -21,6 +21,9 @@ dist: setup
 
 fuzz: setup
 	fuzz/run.sh
+
+mutants: setup
+	/usr/bin/python3 tools/mutants.py
 
 format:
 	tools/format.sh
