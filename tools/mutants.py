@@ -213,6 +213,21 @@ def build():
     return code == 0, output
 
 
+def build_mutant(path):
+    """Builds the copy with a mutant in path: (True, "") when it builds, (False,
+    the compiler's first error in path) when the compiler refuses the mutant.
+    A build that fails elsewhere says nothing about the mutant: it is tried
+    once more, then the run stops."""
+    for _ in range(2):
+        built, output = build()
+        if built:
+            return True, ""
+        errors = [line for line in output.splitlines() if f"{path}:" in line and "error" in line]
+        if errors:
+            return False, errors[0]
+    sys.exit(f"{output}\nmutants: the build failed, and not in {path}")
+
+
 def failed_tests(output):
     return re.findall(r"^\s*\d+ - (\S+) \(", output, re.MULTILINE)
 
@@ -266,7 +281,7 @@ def main():
         try:
             with open(target, "w", encoding="utf-8") as f:
                 f.write("\n".join(lines))
-            compiled, _ = build()
+            compiled, error = build_mutant(path)
             failing = test(timeout) if compiled else []
         finally:
             with open(target, "w", encoding="utf-8") as f:
@@ -282,7 +297,7 @@ def main():
             verdict = "SURVIVED"
             survivors.append((path, line_number, kind, before, after))
         results.append({"file": path, "line": line_number, "kind": kind, "before": before.strip(),
-                        "after": after.strip(), "verdict": verdict})
+                        "after": after.strip(), "verdict": verdict, "error": error})
         print(f"[{number}/{len(picked)}] {path}:{line_number} {kind}: {before.strip()} → {after.strip()}: "
               f"{verdict} ({seconds:.0f} s)", flush=True)
 
