@@ -382,6 +382,8 @@ TEST(Encoding, EscapeTextEscapesTheChosenBytes)
         {std::string(""), std::string("="), '#', 0, 255, std::string("")},
         {Bytes({'a', 0x0A, 0x00}), std::string(""), '%', 0x20, 0x7E, std::string("a%0A%00")}, // below lowest
         {Bytes({'~', 0x7F, 0xFF}), std::string(""), '%', 0x20, 0x7E, std::string("~%7F%FF")}, // above highest
+        {Bytes({0x1F, 0x20, 0x21}), std::string(""), '%', 0x20, 0x7E, std::string("%1F !")},  // lowest itself kept
+        {Bytes({0x00, 'a'}), std::string(""), '#', 0, 255, Bytes({0x00, 'a'})},               // a lowest of zero
         {std::string("%%"), std::string(""), '%', 0, 255, std::string("%25%25")},
     };
     for (const SCase& testCase : cases)
