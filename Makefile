@@ -1,5 +1,5 @@
 # Entry points; each does all set-up it needs first.
-.PHONY: setup build test run bench dist fuzz format
+.PHONY: setup build test run bench dist fuzz coverage mutants format
 
 setup:
 	tools/setup.sh
@@ -21,6 +21,12 @@ dist: setup
 
 fuzz: setup
 	fuzz/run.sh
+
+coverage: setup
+	tools/coverage.sh
+
+mutants: setup
+	/usr/bin/python3 tools/mutants.py
 
 format:
 	tools/format.sh

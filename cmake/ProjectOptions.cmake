@@ -51,3 +51,15 @@ function(ship_image executable)
     target_sources(${executable} PRIVATE ${PROJECT_SOURCE_DIR}/launch/image/QuietTerminate.cpp)
     target_link_options(${executable} PRIVATE -Wl,--gc-sections)
 endfunction()
+
+# `make coverage`: gcov's counters in every project target. Unoptimised, so
+# each line and branch counted is one of the source; libgcov is static, so a
+# Windows image still needs no runtime DLL. The source paths recorded for
+# gcov stay absolute (the prefix map above would make them relative to the
+# checkout, which gcov resolves against the build folder).
+option(VALDRENNE_COVERAGE "Build with gcov coverage counters" OFF)
+if(VALDRENNE_COVERAGE)
+    target_compile_options(project_options INTERFACE --coverage -O0
+                                                     -fprofile-prefix-map=${PROJECT_SOURCE_DIR}/=${PROJECT_SOURCE_DIR}/)
+    target_link_options(project_options INTERFACE --coverage)
+endif()

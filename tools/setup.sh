@@ -13,6 +13,7 @@ PACKAGES=(
   clang-format python3-pefile python3-cryptography
   osslsigncode softhsm2 libengine-pkcs11-openssl opensc
   clang-14 libclang-rt-14-dev
+  gcovr
 )
 
 # Bookworm's own qemu-user (7.2) takes about 90 s to start one Wine program.

@@ -131,6 +131,7 @@ TEST(Encoding, Utf8ToWideDecodesAndStopsAtTheFirstBadSequence)
         {Bytes({0x41, 0xE2, 0x82}), Units({0x41})},                             // cut short
         {Bytes({0x41, 0x00, 0x42}), Units({0x41})},                             // zero byte ends the text
         {Bytes({0x41, 0xC3, 0x41}), Units({0x41})},                             // second byte no continuation
+        {Bytes({0x41, 0xE2, 0x41, 0x82}), Units({0x41})},                       // second byte no continuation
         {Bytes({0x41, 0xE2, 0x82, 0x41}), Units({0x41})},                       // third byte no continuation
         {Bytes({0xED, 0xA0, 0x80}), Units({0xD800})},                           // encoded surrogate accepted
         {Bytes({0xED, 0xBF, 0xBF}), Units({0xDFFF})},                           // encoded surrogate accepted
@@ -141,6 +142,7 @@ TEST(Encoding, Utf8ToWideDecodesAndStopsAtTheFirstBadSequence)
         {Bytes({0x41, 0xF0, 0x9F, 0x98, 0x80, 0x42}), Units({0x41, 0xD83D, 0xDE00, 0x42})},
         {Bytes({0x41, 0xF0, 0x8F, 0xBF, 0xBF}), Units({0x41})},             // overlong four-byte form
         {Bytes({0x41, 0xF0, 0x9F, 0x98}), Units({0x41})},                   // cut short
+        {Bytes({0x41, 0xF1, 0x41, 0x80, 0x80}), Units({0x41})},             // second byte no continuation
         {Bytes({0x41, 0xF0, 0x9F, 0x41, 0x80}), Units({0x41})},             // third byte no continuation
         {Bytes({0x41, 0xF4, 0x90, 0x80, 0x80}), Units({0x41})},             // above U+10FFFF
         {Bytes({0x41, 0xF5, 0x80, 0x80, 0x80}), Units({0x41})},             // above U+10FFFF
@@ -176,6 +178,9 @@ TEST(Encoding, WideToUtf8EncodesPairsAsOneSequenceAndOtherUnitsByThemselves)
         {Units({0xD83D, 0xDE00, 0xDE00}), Bytes({0xF0, 0x9F, 0x98, 0x80, 0xED, 0xB8, 0x80})}, // pair, then a low
         {Units({0xD83D, 0x00, 0xDE00}), Bytes({0xED, 0xA0, 0xBD, 0x00, 0xED, 0xB8, 0x80})},   // a zero unit between
         {Units({0x41, 0x00, 0x42}), Bytes({0x41, 0x00, 0x42})},                               // zero unit kept
+        // Four units that are ASCII but for the last, then more ASCII.
+        {Units({0x41, 0x42, 0x43, 0xE9, 0x44, 0x45, 0x46, 0x47}),
+         Bytes({0x41, 0x42, 0x43, 0xC3, 0xA9, 0x44, 0x45, 0x46, 0x47})},
     };
     for (const SEncodeCase& testCase : cases)
     {
@@ -296,6 +301,38 @@ TEST(Encoding, LongTextsStopAtABadSequenceToo)
     }
 }
 
+TEST(Encoding, LongTextsStopAtEveryKindOfBadSequence)
+{
+    // The appending path goes on while the decoder says its piece is full: a
+    // bad sequence taken for a full piece would never end the conversion.
+    const SString badSequences[] = {
+        Bytes({0x80, 0x41}),                   // stray continuation byte
+        Bytes({0xC1, 0xBF}),                   // overlong two-byte form
+        Bytes({0xC3, 0x41}),                   // second byte no continuation
+        Bytes({0xC3}),                         // cut short
+        Bytes({0xE0, 0x80, 0x80}),             // overlong three-byte form
+        Bytes({0xE2, 0x41, 0x82}),             // second byte no continuation
+        Bytes({0xE2, 0x82, 0x41}),             // third byte no continuation
+        Bytes({0xE2, 0x82}),                   // cut short
+        Bytes({0xF0, 0x8F, 0xBF, 0xBF}),       // overlong four-byte form
+        Bytes({0xF1, 0x41, 0x80, 0x80}),       // second byte no continuation
+        Bytes({0xF0, 0x9F, 0x41, 0x80}),       // third byte no continuation
+        Bytes({0xF0, 0x9F, 0x98, 0x41}),       // fourth byte no continuation
+        Bytes({0xF4, 0x90, 0x80, 0x80}),       // above U+10FFFF
+        Bytes({0xF8, 0x88, 0x80, 0x80, 0x80}), // five-byte form
+        Bytes({0xFF, 0x41}),
+    };
+    for (std::size_t uiSize : {999u, 1000u, 5000u})
+    {
+        const SLongText text = MakeLongText(uiSize, false);
+        for (const SString& strBad : badSequences)
+        {
+            SCOPED_TRACE(Hex(strBad) + " after " + std::to_string(uiSize) + " bytes");
+            EXPECT_TRUE(text.wstrUnits == SharedUtil::Utf8ToWide(text.strUtf8 + strBad));
+        }
+    }
+}
+
 TEST(Encoding, BytesToHexWritesUpperCaseDigits)
 {
     const uint8_t data[] = {0x00, 0x1F, 0xA0, 0xFF};
@@ -345,6 +382,8 @@ TEST(Encoding, EscapeTextEscapesTheChosenBytes)
         {std::string(""), std::string("="), '#', 0, 255, std::string("")},
         {Bytes({'a', 0x0A, 0x00}), std::string(""), '%', 0x20, 0x7E, std::string("a%0A%00")}, // below lowest
         {Bytes({'~', 0x7F, 0xFF}), std::string(""), '%', 0x20, 0x7E, std::string("~%7F%FF")}, // above highest
+        {Bytes({0x1F, 0x20, 0x21}), std::string(""), '%', 0x20, 0x7E, std::string("%1F !")},  // lowest itself kept
+        {Bytes({0x00, 'a'}), std::string(""), '#', 0, 255, Bytes({0x00, 'a'})},               // a lowest of zero
         {std::string("%%"), std::string(""), '%', 0, 255, std::string("%25%25")},
     };
     for (const SCase& testCase : cases)

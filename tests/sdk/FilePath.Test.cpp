@@ -51,13 +51,27 @@ TEST(FilePath, IsPermittedFilePathAppliesEveryRule)
         {":", false},
         {"C::", false},
         {"file.txt:stream", false},
+        // drive letters: both cases, to the ends of the alphabet, and the
+        // bytes just outside it
+        {"a:\\x", true},
+        {"z:\\x", true},
+        {"A:\\x", true},
+        {"Z:\\x", true},
+        {"@:\\x", false},
+        {"[:\\x", false},
+        {"`:\\x", false},
+        {"{:\\x", false},
         // device and raw namespaces, in any mix of separators
         {"\\\\.\\pipe\\x", false},
         {"//?/C:/x", false},
         {"\\/.\\x", false},
         {"\\\\?\\C:\\x", false},
         {"\\??\\C:\\x", false},
+        {"\\\\?\\UNC\\server\\share", false}, // no drive colon to refuse it by
+        {"//?/x", false},
         {"/?\?/x", true}, // only \??\ with backslashes is the NT prefix
+        {"\\?\?x", true}, // the NT prefix needs all four characters
+        {"\\?\?", true},
         {"\\\\.x\\share", true},
         {"\\\\server\\share\\f", true},
         // reserved device names as the last component

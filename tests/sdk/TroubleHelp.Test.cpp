@@ -75,6 +75,29 @@ TEST(TroubleHelp, RecordFlagsReadLikeAtoi)
     }
 }
 
+TEST(TroubleHelp, RecordWithAKeyTwiceTakesItsLastValue)
+{
+    struct SCase
+    {
+        const char* szRecord;
+        const char* szType;
+        const char* szMessage;
+    };
+    const SCase cases[] = {
+        {"type=a&type=b", "b", ""},
+        {"type=t&message=one&message=two", "t", "two"},
+        {"message=one&type=t&message=", "t", ""},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szRecord);
+        STroubleRecord record;
+        ASSERT_TRUE(ParseTroubleRecord(testCase.szRecord, record));
+        EXPECT_EQ(testCase.szType, record.strType);
+        EXPECT_EQ(testCase.szMessage, record.strMessage);
+    }
+}
+
 TEST(TroubleHelp, RecordWithoutTypeIsNoRecord)
 {
     for (const char* szRecord : {"", "flags=2&message=m", "types=x", "=t"})
