@@ -446,9 +446,7 @@ bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, c
     // asked to open the link itself, and only the final path shows it.
     const SString strSeparator = "\\";
     std::vector<SString> parts;
-    NormalizeSeparators(strRelativePath).SplitInto(strSeparator, parts);
-    if (parts.empty())
-        return false;
+    NormalizeSeparators(strRelativePath).SplitInto(strSeparator, parts); // at least one part
     EnsureParentFolders(CombinePath(strRoot, parts[0]));
     WString wstrFinalPath = GetFolderFinalPath(strRoot);
     if (wstrFinalPath.empty())

@@ -526,6 +526,25 @@ TEST_F(FileWin32, AppendBelowFolderWritesBelowARootThatIsALink)
     EXPECT_EQ("abcd", ReadWholeFile(wstrElsewhere + L"\\Qel\\1.7\\report.log"));
 }
 
+// Where the root cannot be had, here on a drive that does not exist, the
+// line is lost and nothing is created.
+TEST_F(FileWin32, AppendBelowFolderLosesTheLineWhenTheRootCannotBeHad)
+{
+    constexpr char FIRST_DRIVE = 'A';
+    const DWORD dwDrives = GetLogicalDrives();
+    char cMissing = 0;
+    for (char cDrive = 'Y'; cDrive >= 'M' && !cMissing; --cDrive)
+    {
+        if (!(dwDrives & (1u << (cDrive - FIRST_DRIVE))))
+            cMissing = cDrive;
+    }
+    ASSERT_NE(0, cMissing);
+    const SString strRoot = std::string(1, cMissing) + ":\\ProgramData";
+
+    EXPECT_FALSE(AppendBelowFolder(strRoot, "Qel\\1.7\\report.log", "ab", 2));
+    EXPECT_FALSE(IsExistingDirectory(strRoot));
+}
+
 TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)
 {
     struct SFolderCase
