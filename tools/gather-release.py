@@ -26,7 +26,7 @@ which takes DIR's name only when every archive is done.
 import argparse
 import glob
 import hashlib
-import importlib.util
+import runpy
 import os
 import shutil
 import subprocess
@@ -49,11 +49,9 @@ class ReleaseError(Exception):
     pass
 
 
-def load_pack_release():
-    spec = importlib.util.spec_from_file_location("pack_release", os.path.join(TOOLS_DIR, "pack-release.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+def load_write_zip():
+    """pack-release.py's writer, so that a signed archive is packed as the build packs it."""
+    return runpy.run_path(os.path.join(TOOLS_DIR, "pack-release.py"))["write_zip"]
 
 
 def existing_file(variable):
@@ -134,7 +132,7 @@ def sign_image(image_bytes, options, epoch, work):
         return source.read()
 
 
-def gather(build_dists, staging, options, pack_release):
+def gather(build_dists, staging, options, write_zip):
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "0"))
     for build_dist in build_dists:
         for archive in sorted(glob.glob(os.path.join(build_dist, "*.zip"))):
@@ -148,7 +146,7 @@ def gather(build_dists, staging, options, pack_release):
                 date_time = source.getinfo(EXECUTABLE_NAME).date_time
             with tempfile.TemporaryDirectory() as work:
                 entries[EXECUTABLE_NAME] = sign_image(entries[EXECUTABLE_NAME], options, epoch, work)
-            pack_release.write_zip(target, entries, date_time)
+            write_zip(target, entries, date_time)
     sums = []
     for name in sorted(os.listdir(staging)):
         with open(os.path.join(staging, name), "rb") as archive:
@@ -167,7 +165,7 @@ def main():
     staging = tempfile.mkdtemp(prefix=os.path.basename(out) + ".partial.", dir=os.path.dirname(out))
     try:
         options = signing_options()
-        gather(arguments.build_dists, staging, options, load_pack_release())
+        gather(arguments.build_dists, staging, options, load_write_zip())
         os.chmod(staging, 0o755)
         shutil.rmtree(out, ignore_errors=True)
         os.rename(staging, out)

@@ -84,7 +84,7 @@ add_backports_suite() {
 # binfmt_misc. Whatever cannot be set up is said; tools/test.sh then stops.
 emulate_i386_where_needed() {
   i386_program_starts && return 0
-  local done=() version
+  local actions=() version
   version="$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)"
   if [ -z "$version" ] || dpkg --compare-versions "$version" lt "$QEMU_MIN_VERSION"; then
     if ! add_backports_suite ||
@@ -92,14 +92,14 @@ emulate_i386_where_needed() {
       echo "setup: this kernel starts no 32-bit programs and qemu-user $QEMU_MIN_VERSION could not be installed" >&2
       return 0
     fi
-    done+=("installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user) from $BACKPORTS")
+    actions+=("installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user) from $BACKPORTS")
   fi
   if [ ! -e "$BINFMT_MISC/status" ]; then
     if ! $SUDO mount -t binfmt_misc binfmt_misc "$BINFMT_MISC"; then
       echo "setup: this kernel starts no 32-bit programs and binfmt_misc cannot be mounted" >&2
       return 0
     fi
-    done+=("mounted binfmt_misc")
+    actions+=("mounted binfmt_misc")
   fi
   # An entry left by an earlier set-up may name an interpreter that is gone.
   if [ -e "$BINFMT_MISC/$I386_EMULATOR_ENTRY" ]; then
@@ -108,10 +108,10 @@ emulate_i386_where_needed() {
   # F: the kernel opens the interpreter now, so it serves every mount namespace.
   printf ':%s:M::%s:%s:%s:F\n' "$I386_EMULATOR_ENTRY" "$I386_ELF_MAGIC" "$I386_ELF_MASK" "$I386_EMULATOR" |
     $SUDO tee "$BINFMT_MISC/register" >/dev/null || true
-  done+=("registered $I386_EMULATOR for i386 programs in binfmt_misc")
+  actions+=("registered $I386_EMULATOR for i386 programs in binfmt_misc")
   if i386_program_starts; then
     local summary
-    printf -v summary '%s, ' "${done[@]}"
+    printf -v summary '%s, ' "${actions[@]}"
     echo "setup: this kernel starts no 32-bit programs, which Wine's 32-bit side needs: ${summary%, }"
   else
     echo "setup: this kernel starts no 32-bit programs, and they do not start under $I386_EMULATOR either" >&2

@@ -64,29 +64,6 @@ BOOL CALLBACK RecordWindowOfProcess(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
-// Sets an environment variable for the scope (and the children started in
-// it), then puts the old value back.
-class CScopedEnvironment
-{
-public:
-    CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue) : m_wszName(wszName)
-    {
-        DWORD dwSize = GetEnvironmentVariableW(wszName, nullptr, 0);
-        m_bWasSet = dwSize > 0;
-        m_wstrOld.resize(dwSize);
-        m_wstrOld.resize(GetEnvironmentVariableW(wszName, m_wstrOld.data(), dwSize));
-        SetEnvironmentVariableW(wszName, wstrValue.c_str());
-    }
-    ~CScopedEnvironment() { SetEnvironmentVariableW(m_wszName, m_bWasSet ? m_wstrOld.c_str() : nullptr); }
-    CScopedEnvironment(const CScopedEnvironment&) = delete;
-    CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
-
-private:
-    const wchar_t* m_wszName;
-    std::wstring m_wstrOld;
-    bool m_bWasSet;
-};
-
 struct SLogLine
 {
     uint32_t uiId;

@@ -270,11 +270,11 @@ TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPl
     std::wstring wstrPath(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
     wstrPath.resize(GetEnvironmentVariableW(L"PATH", wstrPath.data(), static_cast<DWORD>(wstrPath.size())));
     ASSERT_TRUE(SetCurrentDirectoryW(wstrPlanted.c_str()));
-    SetEnvironmentVariableW(L"PATH", (wstrPlanted + L";" + wstrPath).c_str());
-    SetEnvironmentVariableW(L"QEL_PLANTED_MARKER", wstrMarker.c_str());
     g_LoadFlags.clear();
     std::wstring wstrDependency;
     {
+        CScopedEnvironment path(L"PATH", wstrPlanted + L";" + wstrPath);
+        CScopedEnvironment marker(L"QEL_PLANTED_MARKER", wstrMarker);
         CScopedOverride override(SharedUtil::SetLibraryLoadFunction, &LoadRefusingSafeSearchFlags);
         SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
         SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
@@ -283,8 +283,6 @@ TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPl
         wstrDependency = GetModulePath(GetModuleHandleW(L"qeldep.dll"));
     }
     SetCurrentDirectoryW(wstrCurrent.c_str());
-    SetEnvironmentVariableW(L"PATH", wstrPath.c_str());
-    SetEnvironmentVariableW(L"QEL_PLANTED_MARKER", nullptr);
 
     EXPECT_EQ(std::vector<DWORD>({SAFE_SEARCH_FLAGS, LOAD_WITH_ALTERED_SEARCH_PATH}), g_LoadFlags);
     EXPECT_EQ(0, _wcsicmp((wstrQel + L"\\qeldep.dll").c_str(), wstrDependency.c_str())) << Utf8(wstrDependency);

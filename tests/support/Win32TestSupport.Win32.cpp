@@ -172,6 +172,20 @@ bool CChildProcess::StartCommandLine(const std::wstring& wstrProgram, const std:
     return true;
 }
 
+CScopedEnvironment::CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue) : m_wszName(wszName)
+{
+    const DWORD dwSize = GetEnvironmentVariableW(wszName, nullptr, 0);
+    m_bWasSet = dwSize > 0;
+    m_wstrOld.resize(dwSize);
+    m_wstrOld.resize(GetEnvironmentVariableW(wszName, m_wstrOld.data(), dwSize));
+    SetEnvironmentVariableW(wszName, wstrValue.c_str());
+}
+
+CScopedEnvironment::~CScopedEnvironment()
+{
+    SetEnvironmentVariableW(m_wszName, m_bWasSet ? m_wstrOld.c_str() : nullptr);
+}
+
 bool CChildProcess::HasEnded() const
 {
     return !m_Process || WaitForSingleObject(m_Process.Get(), 0) != WAIT_TIMEOUT;

@@ -31,6 +31,22 @@ std::string ReadBytesFromFile(const std::wstring& wstrPath);
 // Creates every missing folder of the path.
 bool CreateFolders(const std::wstring& wstrPath);
 
+// Sets an environment variable for the scope (and the children started in
+// it), then puts the old value back.
+class CScopedEnvironment
+{
+public:
+    CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue);
+    ~CScopedEnvironment();
+    CScopedEnvironment(const CScopedEnvironment&) = delete;
+    CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
+
+private:
+    const wchar_t* m_wszName;
+    std::wstring m_wstrOld;
+    bool m_bWasSet;
+};
+
 // A program started by a test. A child still running when the object goes is
 // terminated.
 class CChildProcess
