@@ -6,6 +6,7 @@
 #include "LaunchIds.h"
 #include "SharedUtil.ExceptionList.Win32.h"
 #include "SharedUtil.ReportLog.Win32.h"
+#include "SharedUtil.Terminate.Win32.h"
 
 using namespace SharedUtil;
 
@@ -44,7 +45,7 @@ void EndHandOff()
 {
     // Not ExitProcess: that would run the loader's detach code on a state its
     // abandoned frames left behind.
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(EExitCode::HANDOFF_FAILED));
+    TerminateCurrentProcess(static_cast<UINT>(EExitCode::HANDOFF_FAILED));
 }
 
 void OnAbortSignal(int)

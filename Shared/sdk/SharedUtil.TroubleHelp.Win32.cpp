@@ -5,6 +5,7 @@
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.Shell.Win32.h"
+#include "SharedUtil.Terminate.Win32.h"
 
 namespace SharedUtil
 {
@@ -24,12 +25,6 @@ constexpr unsigned int QUESTION_BOX_TYPE = MB_TOPMOST | MB_YESNO;
 constexpr unsigned int MESSAGE_BOX_TYPE = MB_TOPMOST | MB_OK;
 constexpr unsigned int BROWSER_NOTICE_TYPE = MB_TOPMOST | MB_ICONASTERISK | MB_OK;
 
-// Ends the process at once: nothing of the caller runs after it.
-void TerminateSelf()
-{
-    TerminateProcess(GetCurrentProcess(), TERMINATED_EXIT_CODE);
-}
-
 void OpenHelpPage(const SString& strType)
 {
     const SString strUrl = BuildTroubleUrl(GetSetting(TROUBLE_URL_SETTING), GetSetting(TROUBLE_VERSION_EXT_SETTING),
@@ -45,12 +40,12 @@ void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMess
     SetSetting(TROUBLE_RECORD_SETTING, BuildTroubleRecord(strType, iFlags, strMessage, strErrorCode));
 
     if (iFlags & TROUBLE_EXIT_FIRST)
-        TerminateSelf();
+        TerminateCurrentProcess(TERMINATED_EXIT_CODE);
 
     const bool bHandled = ProcessPendingTroubleHelp();
 
     if (((iFlags & TROUBLE_EXIT_IF_SHOWN) && bHandled) || ((iFlags & TROUBLE_EXIT_IF_NOT_SHOWN) && !bHandled))
-        TerminateSelf();
+        TerminateCurrentProcess(TERMINATED_EXIT_CODE);
 }
 
 bool ProcessPendingTroubleHelp()
