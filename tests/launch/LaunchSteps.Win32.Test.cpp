@@ -1,5 +1,6 @@
 // The launch steps in-process: path validity, the command line's arguments,
-// the DLL search directory guard, loader loading, the hand-off's checks and
+// the DLL search directory guard, loader loading (also where memory runs
+// out), the hand-off's checks and
 // the run's COM and application-identity calls.
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Module.Win32.Seam.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/FailingAllocation.h"
 #include "support/ScopedOverride.h"
 #include "support/Win32TestSupport.Win32.h"
 
@@ -159,6 +161,24 @@ TEST_F(DllDirectoryTest, WithNoDirectorySetBeforeTheDefaultOrderComesBack)
     EXPECT_EQ(L"", CurrentDllDirectory());
 }
 
+// Sizing the saved text may fail where memory runs out; it is then sized and
+// read once more, into a fresh text.
+TEST_F(DllDirectoryTest, SavingReadsOnceMoreWhenItsTextCannotBeHad)
+{
+    const std::wstring wstrDirectory = L"C:\\windows\\system32\\drivers";
+    ASSERT_TRUE(SetDllDirectoryW(wstrDirectory.c_str()));
+    SetLastError(SENTINEL_ERROR);
+    {
+        // Sized as the system asks: with room for the terminator.
+        CScopedFailingAllocation failing(WideTextBytes(wstrDirectory.size() + 1));
+        CDllDirectoryScope scope;
+        ASSERT_TRUE(failing.HasFailed());
+        EXPECT_EQ(wstrDirectory, scope.m_strSavedDirectory);
+        EXPECT_FALSE(scope.m_bRestore);
+    }
+    EXPECT_EQ(SENTINEL_ERROR, GetLastError());
+}
+
 class LoadLoaderModuleTest : public DllDirectoryTest
 {
 protected:
@@ -229,6 +249,27 @@ TEST_F(LoadLoaderModuleTest, ModuleBesideTheLoaderIsFoundAndTheSearchDirectoryKe
         loader.Reset();
         SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
     }
+}
+
+// The loader's file name is converted once more where memory runs out, and
+// the second attempt still loads it.
+TEST_F(LoadLoaderModuleTest, SecondAttemptLoadsWhenTheFileNameCannotBeConvertedAtFirst)
+{
+    const std::wstring wstrQel = StageQel(true, L"late_dependent_loader.dll");
+    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+    const SString strFileName = "loader.dll";
+    {
+        // The only text of that length on the way: the paths are longer.
+        CScopedFailingAllocation failing(WideTextBytes(strFileName.size()));
+        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), strFileName, Utf8(wstrQel));
+        SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
+
+        EXPECT_TRUE(failing.HasFailed());
+        ASSERT_TRUE(result.bHasValue);
+        EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+    }
+    EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+    SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
 }
 
 namespace
