@@ -390,9 +390,10 @@ bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, 
 FILE* OpenFileChecked(const char* szPath, const char* szMode)
 {
     SFileMode mode;
-    if (!IsPermittedFilePath(szPath) || !ParseFileMode(szMode, mode))
+    if (!ParseFileMode(szMode, mode))
         return FailWithErrno(EINVAL);
 
+    // The path rules are the checked open's.
     CScopedKernelHandle hFile = OpenHandleChecked(szPath, ToDesiredAccess(mode.uiAccess),
                                                   ToCreationDisposition(mode.eCreation), ELinkPolicy::FOLLOW_LINKS);
     if (!hFile.IsValid())
@@ -409,10 +410,13 @@ FILE* OpenFileChecked(const char* szPath, const char* szMode)
     }
     static_cast<void>(hFile.Take());
 
+    // Wine's msvcrt fails without setting errno when no stream is left, the
+    // one way this call fails on a descriptor just made.
+    errno = 0;
     FILE* pStream = _fdopen(iDescriptor, mode.szStreamMode);
     if (!pStream)
     {
-        const int iErrno = errno;
+        const int iErrno = errno != 0 ? errno : EMFILE;
         _close(iDescriptor);
         return FailWithErrno(iErrno);
     }
@@ -422,9 +426,10 @@ FILE* OpenFileChecked(const char* szPath, const char* szMode)
 bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength)
 {
     SU_ASSERT(pData || uiLength == 0);
-    if (!pData && uiLength != 0)
-        return false;
     const SString strPath = CombinePath(strRoot, strRelativePath);
+    // Checked before any folder is made for a file that could not be written.
+    if ((!pData && uiLength != 0) || !IsPermittedFilePath(strPath.c_str()))
+        return false;
 
     // Most times the file is there and writable, and its final path is the
     // path asked for: no link was on the way, and one open does it all.

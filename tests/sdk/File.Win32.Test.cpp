@@ -4,12 +4,16 @@
 #include "SharedUtil.File.Win32.Seam.h"
 #include "SharedUtil.File.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/AssertRecorder.h"
+#include "support/FailingAllocation.h"
 #include "support/HostLink.Win32.h"
 #include "support/ScopedOverride.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <io.h>
 #include <iostream>
 #include <set>
 #include <string>
@@ -386,6 +390,57 @@ TEST_F(FileWin32, OpenFileCheckedOpensInTheModeAsked)
     }
 }
 
+// The C runtime has room for so many descriptors and so many streams. With
+// none left, the handle just opened is closed again and the call fails.
+TEST_F(FileWin32, OpenFileCheckedClosesTheFileWhenTheRuntimeHasNoRoomLeft)
+{
+    // Beyond the runtime's tables (msvcrt: 2048 descriptors, 512 streams).
+    constexpr int FILL_LIMIT = 4096;
+    const WString wstrFiller = WidePath(L"filler.txt");
+    ASSERT_TRUE(WriteWholeFile(wstrFiller, "f"));
+    ASSERT_TRUE(WriteWholeFile(WidePath(L"target.txt"), "t"));
+
+    for (const bool bStreams : {false, true})
+    {
+        SCOPED_TRACE(bStreams ? "no stream left" : "no descriptor left");
+        std::vector<FILE*> streams;
+        std::vector<int> descriptors;
+        for (int i = 0; i < FILL_LIMIT; ++i)
+        {
+            if (bStreams)
+            {
+                FILE* pStream = _wfopen(wstrFiller.c_str(), L"rb");
+                if (!pStream)
+                    break;
+                streams.push_back(pStream);
+            }
+            else
+            {
+                const int iDescriptor = _wopen(wstrFiller.c_str(), _O_RDONLY | _O_BINARY);
+                if (iDescriptor == -1)
+                    break;
+                descriptors.push_back(iDescriptor);
+            }
+        }
+        errno = ERRNO_SENTINEL;
+        FILE* pFile = OpenFileChecked(Path("target.txt").c_str(), "rb");
+        const int iErrno = errno;
+        const bool bClosed = IsClosedEverywhere(WidePath(L"target.txt"));
+        for (FILE* pStream : streams)
+            std::fclose(pStream);
+        for (const int iDescriptor : descriptors)
+            _close(iDescriptor);
+        if (pFile)
+            std::fclose(pFile);
+
+        EXPECT_LT(streams.size() + descriptors.size(), static_cast<std::size_t>(FILL_LIMIT));
+        EXPECT_EQ(nullptr, pFile);
+        // "Too many open files", of the process (msvcrt) or of the system (Wine).
+        EXPECT_TRUE(iErrno == EMFILE || iErrno == ENFILE) << iErrno;
+        EXPECT_TRUE(bClosed);
+    }
+}
+
 TEST_F(FileWin32, AppendToFileAppendsBytesUnchanged)
 {
     const SString strFile = Path("log.txt");
@@ -545,6 +600,74 @@ TEST_F(FileWin32, AppendBelowFolderLosesTheLineWhenTheRootCannotBeHad)
     EXPECT_FALSE(IsExistingDirectory(strRoot));
 }
 
+// Refused before anything is made: no bytes to write, or a file the path
+// rules forbid (a device, an alternate data stream, a step up).
+TEST_F(FileWin32, AppendersRefuseBadArgumentsAndCreateNothing)
+{
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"Qel").c_str(), nullptr));
+    TestSupport::CAssertRecorder asserts;
+    struct SAppendCase
+    {
+        const char* szRelative;
+        const char* pData;
+        uint32_t uiLength;
+        std::size_t uiAsserts;
+    };
+    const SAppendCase cases[] = {
+        {"Qel\\report.log", nullptr, 1, 2},
+        {"Qel\\sub\\nul", "x", 1, 0},
+        {"Qel\\sub\\report.log:stream", "x", 1, 0},
+        {"Qel\\sub\\..\\report.log", "x", 1, 0},
+    };
+    for (const SAppendCase& c : cases)
+    {
+        SCOPED_TRACE(c.szRelative);
+        const std::size_t uiAssertsBefore = asserts.Asserts().size();
+        errno = ERRNO_SENTINEL;
+        EXPECT_FALSE(AppendToFile(Path(c.szRelative), c.pData, c.uiLength, true));
+        EXPECT_FALSE(AppendBelowFolder(m_strRoot, c.szRelative, c.pData, c.uiLength));
+        EXPECT_EQ(c.uiAsserts, asserts.Asserts().size() - uiAssertsBefore);
+    }
+    EXPECT_EQ(std::set<WString>({L"Qel"}), Tree());
+}
+
+// A conversion that cannot get its memory fails the call: nothing is
+// created, written or claimed to exist.
+TEST_F(FileWin32, CallsFailCleanlyWhereMemoryRunsOut)
+{
+    ASSERT_TRUE(WriteWholeFile(WidePath(L"present.txt"), "a"));
+    const SString strPresent = Path("present.txt");
+    const SString strNew = Path("new.txt");
+    struct SMemoryCase
+    {
+        const char* szCall;
+        const SString& strPath; // converted once, into a text of its length
+        bool (*pfnCall)(const SString& strPath);
+    };
+    const SMemoryCase cases[] = {
+        {"OpenFileChecked", strNew,
+         [](const SString& strPath)
+         {
+             FILE* pFile = OpenFileChecked(strPath.c_str(), "wb");
+             if (pFile)
+                 std::fclose(pFile);
+             return pFile != nullptr || errno != EINVAL;
+         }},
+        {"AppendToFile", strPresent, [](const SString& strPath) { return AppendToFile(strPath, "b", 1, false); }},
+        {"IsExistingFile", strPresent, [](const SString& strPath) { return IsExistingFile(strPath); }},
+        {"IsExistingDirectory", m_strRoot, [](const SString& strPath) { return IsExistingDirectory(strPath); }},
+    };
+    for (const SMemoryCase& c : cases)
+    {
+        SCOPED_TRACE(c.szCall);
+        TestSupport::CScopedFailingAllocation failing(TestSupport::WideTextBytes(Utf8ToWide(c.strPath).size()));
+        errno = ERRNO_SENTINEL;
+        EXPECT_FALSE(c.pfnCall(c.strPath));
+        EXPECT_TRUE(failing.HasFailed());
+    }
+    EXPECT_FALSE(Exists(WidePath(L"new.txt")));
+    EXPECT_EQ("a", ReadWholeFile(WidePath(L"present.txt")));
+}
 TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)
 {
     struct SFolderCase
