@@ -668,6 +668,77 @@ TEST_F(FileWin32, CallsFailCleanlyWhereMemoryRunsOut)
     EXPECT_FALSE(Exists(WidePath(L"new.txt")));
     EXPECT_EQ("a", ReadWholeFile(WidePath(L"present.txt")));
 }
+namespace
+{
+FILE_INFO_BY_HANDLE_CLASS g_eUnanswered = FileBasicInfo;
+
+BOOL WINAPI LeaveOneClassUnanswered(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS eClass, LPVOID pInformation, DWORD uiSize)
+{
+    if (eClass == g_eUnanswered)
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return GetFileInformationByHandleEx(hFile, eClass, pInformation, uiSize);
+}
+
+DWORD WINAPI LeaveFinalPathUnanswered(HANDLE, LPWSTR, DWORD, DWORD)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+}
+} // namespace
+
+// A file or folder that cannot be examined counts as a link: the log is
+// neither written nor has its marks reset.
+TEST_F(FileWin32, AppendBelowFolderWritesNothingItCannotExamine)
+{
+    const WString wstrLog = WidePath(L"Qel\\report.log");
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"Qel").c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(wstrLog, "a"));
+    ASSERT_TRUE(AppendBelowFolder(m_strRoot, "Qel\\report.log", "b", 1));
+    ASSERT_TRUE(SetFileAttributesW(wstrLog.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    struct SQueryCase
+    {
+        const char* szUnanswered;
+        FinalPathQuery pFinalPath;
+        FILE_INFO_BY_HANDLE_CLASS eInformation;
+    };
+    const SQueryCase cases[] = {
+        {"attributes", nullptr, FileAttributeTagInfo},
+        {"link count", nullptr, FileStandardInfo},
+        {"final path", &LeaveFinalPathUnanswered, FileBasicInfo},
+    };
+    for (const SQueryCase& c : cases)
+    {
+        SCOPED_TRACE(c.szUnanswered);
+        g_eUnanswered = c.eInformation;
+        TestSupport::CScopedOverride information(SetFileInformationQuery, &LeaveOneClassUnanswered);
+        TestSupport::CScopedOverride finalPath(SetFinalPathQuery, c.pFinalPath);
+        EXPECT_FALSE(AppendBelowFolder(m_strRoot, "Qel\\report.log", "c", 1));
+        EXPECT_EQ("ab", ReadWholeFile(wstrLog));
+        EXPECT_TRUE(GetFileAttributesW(wstrLog.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    }
+}
+
+// A drive's root has a final path ending in its separator.
+TEST_F(FileWin32, AppendBelowFolderWritesBelowADriveRoot)
+{
+    const SString strDrive = m_strRoot.substr(0, 3); // "C:\"
+    const SString strFolder = "sdk_file_win32_root_" + std::to_string(GetCurrentProcessId());
+    const WString wstrFolder = Utf8ToWide(strDrive + strFolder);
+
+    const bool bFirst = AppendBelowFolder(strDrive, strFolder + "\\report.log", "ab", 2);
+    const bool bSecond = AppendBelowFolder(strDrive, strFolder + "\\report.log", "cd", 2);
+    const std::string strWritten = ReadWholeFile(wstrFolder + L"\\report.log");
+    std::error_code ec;
+    std::filesystem::remove_all(wstrFolder, ec);
+
+    EXPECT_TRUE(bFirst);
+    EXPECT_TRUE(bSecond);
+    EXPECT_EQ("abcd", strWritten);
+}
+
 TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)
 {
     struct SFolderCase
