@@ -5,6 +5,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/Desktop.Win32.h"
+#include "support/FailingAllocation.h"
 #include "support/ScopedOverride.h"
 #include "support/Win32TestSupport.Win32.h"
 
@@ -29,6 +30,8 @@ constexpr int RACE_CALLS_PER_THREAD = 20;
 struct SMemoryLog
 {
     bool bFailAlloc = false;
+    // A zero-byte movable block is a discarded one, which cannot be locked.
+    bool bDiscardedBlock = false;
     bool bFailSetData = false;
     std::vector<void*> allocated;
     std::vector<std::size_t> requestedBytes;
@@ -44,7 +47,7 @@ HGLOBAL LoggedAlloc(unsigned int uiFlags, std::size_t uiBytes)
     g_MemoryLog.allocFlags.push_back(uiFlags);
     if (g_MemoryLog.bFailAlloc)
         return nullptr;
-    HGLOBAL hMemory = GlobalAlloc(uiFlags, uiBytes);
+    HGLOBAL hMemory = GlobalAlloc(uiFlags, g_MemoryLog.bDiscardedBlock ? 0 : uiBytes);
     g_MemoryLog.allocated.push_back(hMemory);
     return hMemory;
 }
@@ -220,6 +223,33 @@ TEST_F(Clipboard, RefusedBlockIsFreedAndTheClipboardEmpty)
     EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.freed);
     ExpectNoBlockLeaked();
     ExpectEmptied();
+}
+
+TEST_F(Clipboard, BlockThatCannotBeLockedIsFreedAndTheClipboardEmpty)
+{
+    g_MemoryLog.bDiscardedBlock = true;
+    CopyTextToClipboard("abc");
+    ASSERT_EQ(1u, g_MemoryLog.allocated.size());
+    EXPECT_TRUE(g_MemoryLog.handedOver.empty());
+    ExpectNoBlockLeaked();
+    ExpectEmptied();
+}
+
+// The text is converted before the clipboard is opened; where that runs out
+// of memory the call gives up quietly, and the next one works.
+TEST_F(Clipboard, ConversionOutOfMemoryLeavesTheClipboardAlone)
+{
+    const SString strText = "text of more than a few characters";
+    {
+        CScopedFailingAllocation failing(WideTextBytes(strText.size()));
+        CopyTextToClipboard(strText);
+        EXPECT_TRUE(failing.HasFailed());
+    }
+    EXPECT_TRUE(g_MemoryLog.requestedBytes.empty());
+    ExpectMarkerKept();
+
+    CopyTextToClipboard(strText);
+    EXPECT_EQ(Utf8ToWide(strText), UnitsToWide(ReadClipboardText().units));
 }
 
 TEST_F(Clipboard, CallsFromTwoThreadsDoNotInterleave)
