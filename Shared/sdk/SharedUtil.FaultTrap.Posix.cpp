@@ -65,7 +65,9 @@ void OnFaultSignal(int iSignal, siginfo_t* pInfo, void* pUserContext)
 }
 
 // The first user installs the handler, the last one puts the previous ones back.
-bool AcquireFaultHandler()
+// sigaction fails only for a signal that is invalid or cannot be caught, which
+// the fault signals are not.
+void AcquireFaultHandler()
 {
     std::lock_guard<std::mutex> lock(g_handlerMutex);
     if (g_uiHandlerUsers == 0)
@@ -75,17 +77,9 @@ bool AcquireFaultHandler()
         action.sa_flags = SA_SIGINFO;
         sigemptyset(&action.sa_mask);
         for (std::size_t uiIndex = 0; uiIndex < FAULT_SIGNAL_COUNT; ++uiIndex)
-        {
-            if (sigaction(FAULT_SIGNALS[uiIndex], &action, &g_previousActions[uiIndex]) != 0)
-            {
-                for (std::size_t uiInstalled = 0; uiInstalled < uiIndex; ++uiInstalled)
-                    sigaction(FAULT_SIGNALS[uiInstalled], &g_previousActions[uiInstalled], nullptr);
-                return false;
-            }
-        }
+            sigaction(FAULT_SIGNALS[uiIndex], &action, &g_previousActions[uiIndex]);
     }
     ++g_uiHandlerUsers;
-    return true;
 }
 
 void ReleaseFaultHandler()
@@ -103,12 +97,7 @@ namespace SharedUtil
 {
 bool RunTrappingFaults(TrappedFunction pfnGuarded, void* pContext)
 {
-    // Without the handler nothing can be trapped; the code still runs.
-    if (!AcquireFaultHandler())
-    {
-        pfnGuarded(pContext);
-        return true;
-    }
+    AcquireFaultHandler();
 
     STrap trap;
     trap.bArmed = 0;

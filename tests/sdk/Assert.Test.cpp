@@ -3,6 +3,8 @@
 #include "SharedUtil.Assert.h"
 #include "support/AssertRecorder.h"
 
+#include <csignal>
+
 TEST(Assert, ReportsTheExpressionTextToTheInstalledHandler)
 {
     TestSupport::CAssertRecorder recorder;
@@ -11,3 +13,13 @@ TEST(Assert, ReportsTheExpressionTextToTheInstalledHandler)
     SU_ASSERT(iIndex == 0);
     EXPECT_EQ(std::vector<std::string>{"iIndex"}, recorder.Asserts());
 }
+
+#ifndef _WIN32
+// On Windows abort() ends the process with an exit code, not a signal.
+TEST(AssertDeathTest, WithoutAReplacementPrintsTheAssertionAndAborts)
+{
+    EXPECT_EXIT(SharedUtil::OnAssertFailed("szDefault", "Shared/sdk/SharedUtil.Misc.cpp", 417),
+                ::testing::KilledBySignal(SIGABRT),
+                "Assertion failed: szDefault, file Shared/sdk/SharedUtil\\.Misc\\.cpp, line 417\n");
+}
+#endif

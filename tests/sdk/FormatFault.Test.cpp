@@ -6,11 +6,16 @@
 #include "support/FaultDelivery.h"
 #include "support/ScopedOverride.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 // AddressSanitizer keeps SIGSEGV to itself unless told to let the trap have it.
@@ -157,3 +162,156 @@ TEST(FormatFault, ThreadsTrapTheirOwnFaults)
         EXPECT_EQ(FAULTS_PER_THREAD, trappedCounts[iThread]);
     }
 }
+
+#ifndef _WIN32
+namespace
+{
+enum EHandlerKind
+{
+    HANDLER_OTHER,
+    HANDLER_WITH_INFO,
+    HANDLER_PLAIN,
+};
+
+// What the handler that was installed before the trap's saw.
+volatile sig_atomic_t g_iSeenSignal = 0;
+volatile sig_atomic_t g_iSeenKind = HANDLER_OTHER;
+volatile sig_atomic_t g_iSeenInfoSignal = 0;
+
+void RecordWithInfo(int iSignal, siginfo_t* pInfo, void*)
+{
+    g_iSeenSignal = iSignal;
+    g_iSeenKind = HANDLER_WITH_INFO;
+    g_iSeenInfoSignal = pInfo->si_signo;
+}
+
+void RecordPlain(int iSignal)
+{
+    g_iSeenSignal = iSignal;
+    g_iSeenKind = HANDLER_PLAIN;
+}
+
+struct sigaction MakeRecordingAction(EHandlerKind eKind)
+{
+    struct sigaction action = {};
+    sigemptyset(&action.sa_mask);
+    if (eKind == HANDLER_WITH_INFO)
+    {
+        action.sa_sigaction = RecordWithInfo;
+        action.sa_flags = SA_SIGINFO;
+    }
+    else
+        action.sa_handler = RecordPlain;
+    return action;
+}
+
+EHandlerKind GetInstalledKind(int iSignal)
+{
+    struct sigaction action = {};
+    sigaction(iSignal, nullptr, &action);
+    if ((action.sa_flags & SA_SIGINFO) && action.sa_sigaction == RecordWithInfo)
+        return HANDLER_WITH_INFO;
+    if (!(action.sa_flags & SA_SIGINFO) && action.sa_handler == RecordPlain)
+        return HANDLER_PLAIN;
+    return HANDLER_OTHER;
+}
+
+// Sets a signal's action for its lifetime and puts the one before back.
+class CScopedSignalAction
+{
+public:
+    CScopedSignalAction(int iSignal, const struct sigaction& action) : m_iSignal(iSignal)
+    {
+        sigaction(iSignal, &action, &m_previous);
+    }
+    ~CScopedSignalAction() { sigaction(m_iSignal, &m_previous, nullptr); }
+    CScopedSignalAction(const CScopedSignalAction&) = delete;
+    CScopedSignalAction& operator=(const CScopedSignalAction&) = delete;
+
+private:
+    int m_iSignal;
+    struct sigaction m_previous;
+};
+
+// raise() delivers to the calling thread, which here has no trap armed.
+void RaiseOnAnotherThread(void* pContext)
+{
+    const int iSignal = *static_cast<const int*>(pContext);
+    std::thread([iSignal] { std::raise(iSignal); }).join();
+}
+
+constexpr unsigned int FAULT_LOOP_DEADLINE_SECONDS = 10;
+
+void FaultOnAnotherThread(void*)
+{
+    std::thread([] { *g_pBadAddress = 1; }).join();
+}
+} // namespace
+
+TEST(FaultTrap, SignalOfAThreadWithoutATrapGoesToTheHandlerInstalledBefore)
+{
+    // The other fault signal has the other kind of handler, so that a signal
+    // handed to the wrong one shows.
+    struct
+    {
+        const char* szName;
+        int iSignal;
+        EHandlerKind eSegvKind;
+        EHandlerKind eBusKind;
+        EHandlerKind eExpectedKind;
+    } const cases[] = {
+        {"SIGSEGV, handler with info", SIGSEGV, HANDLER_WITH_INFO, HANDLER_PLAIN, HANDLER_WITH_INFO},
+        {"SIGSEGV, plain handler", SIGSEGV, HANDLER_PLAIN, HANDLER_WITH_INFO, HANDLER_PLAIN},
+        {"SIGBUS, handler with info", SIGBUS, HANDLER_PLAIN, HANDLER_WITH_INFO, HANDLER_WITH_INFO},
+        {"SIGBUS, plain handler", SIGBUS, HANDLER_WITH_INFO, HANDLER_PLAIN, HANDLER_PLAIN},
+    };
+    for (const auto& test : cases)
+    {
+        SCOPED_TRACE(test.szName);
+        g_iSeenSignal = 0;
+        g_iSeenKind = HANDLER_OTHER;
+        g_iSeenInfoSignal = 0;
+        {
+            CScopedSignalAction segvAction(SIGSEGV, MakeRecordingAction(test.eSegvKind));
+            CScopedSignalAction busAction(SIGBUS, MakeRecordingAction(test.eBusKind));
+            int iSignal = test.iSignal;
+            EXPECT_TRUE(SharedUtil::RunTrappingFaults(RaiseOnAnotherThread, &iSignal));
+            EXPECT_EQ(test.iSignal, g_iSeenSignal);
+            EXPECT_EQ(test.eExpectedKind, g_iSeenKind);
+            EXPECT_EQ(test.eExpectedKind == HANDLER_WITH_INFO ? test.iSignal : 0, g_iSeenInfoSignal);
+            // The trap's handler is gone again once the last trap is left.
+            EXPECT_EQ(test.eSegvKind, GetInstalledKind(SIGSEGV));
+            EXPECT_EQ(test.eBusKind, GetInstalledKind(SIGBUS));
+        }
+    }
+}
+
+TEST(FaultTrapDeathTest, FaultOfAThreadWithoutATrapEndsTheProcessWhenNothingHandledItBefore)
+{
+    struct
+    {
+        const char* szName;
+        void (*pfnBefore)(int);
+    } const cases[] = {
+        {"default action", SIG_DFL},
+        // A fault cannot be ignored: the faulting instruction would run again forever.
+        {"ignored", SIG_IGN},
+    };
+    for (const auto& test : cases)
+    {
+        SCOPED_TRACE(test.szName);
+        // Only the child that dies sees the changed action. A child caught
+        // faulting again and again is ended by the alarm instead.
+        EXPECT_EXIT(
+            {
+                alarm(FAULT_LOOP_DEADLINE_SECONDS);
+                struct sigaction before = {};
+                before.sa_handler = test.pfnBefore;
+                sigemptyset(&before.sa_mask);
+                sigaction(SIGSEGV, &before, nullptr);
+                SharedUtil::RunTrappingFaults(FaultOnAnotherThread, nullptr);
+            },
+            ::testing::KilledBySignal(SIGSEGV), "");
+    }
+}
+#endif

@@ -45,6 +45,7 @@ TEST(Registry, SectionKeyPathIsThisVersionsSettingsBranch)
 TEST(Registry, NativeSettingsRoundTripPerSection)
 {
     EXPECT_EQ("", GetSetting("never-written"));
+    EXPECT_EQ("", GetSettingInWriteView("never-written"));
 
     SetSetting("pending-browse-to-solution", "type=loader");
     SetSetting("other", "pending-browse-to-solution", "elsewhere");
@@ -52,5 +53,7 @@ TEST(Registry, NativeSettingsRoundTripPerSection)
     EXPECT_EQ("type=loader", GetSetting("pending-browse-to-solution"));
     EXPECT_EQ("type=loader", GetSetting(DEFAULT_SETTINGS_SECTION, "pending-browse-to-solution"));
     EXPECT_EQ("elsewhere", GetSetting("other", "pending-browse-to-solution"));
+    // One store natively: what SetSetting wrote, in the default section.
+    EXPECT_EQ("type=loader", GetSettingInWriteView("pending-browse-to-solution"));
 }
 #endif

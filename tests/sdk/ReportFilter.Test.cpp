@@ -143,6 +143,22 @@ TEST_F(ReportFilterTest, WritesTheLinesTheSequenceCallsFor)
     }
 }
 
+// The output loop's last turn comes after the writes. When they took longer
+// than the quiet time, it finds the filter quiet, with the run already closed
+// by the line just written: there is nothing left to summarise.
+TEST_F(ReportFilterTest, QuietTurnAfterANewLineClosedTheRunWritesNothing)
+{
+    CReportRepeatFilter filter;
+    ReportIdCounts counts;
+    for (const char* szText : {"A", "A", "A", "B"})
+        FeedReportLine(filter, counts, ID_MAIN, szText, NO_CAP, RecordLine);
+    ASSERT_EQ(3u, g_Written.size());
+
+    g_tNow = REPORT_QUIET_SECONDS + 1;
+    SPendingLine line;
+    EXPECT_FALSE(filter.TakeNextLine(line)) << line.strText << " x" << line.uiRepeats;
+}
+
 TEST_F(ReportFilterTest, CountsEveryCappedCallAndLeavesUncappedIdsOut)
 {
     ReportIdCounts counts;
