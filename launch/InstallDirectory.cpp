@@ -39,9 +39,9 @@ SInstallResult FindInstallDirectory(const SString& strLaunchPath)
         return SInstallResult::Failure(EExitCode::NO_INSTALL_DIRECTORY);
     }
 
+    // Valid too: joining turns every separator into one backslash, so it
+    // makes no "//", and no ".." from a launch path without one.
     SString strBeside = CombinePath(strLaunchPath, INSTALL_FOLDER_NAME);
-    if (!IsValidPath(strBeside))
-        return SInstallResult::Failure(EExitCode::NO_INSTALL_DIRECTORY);
     if (IsExistingDirectory(strBeside))
         return SInstallResult::Success(strBeside);
 

@@ -12,6 +12,7 @@
 #include "LoaderModule.h"
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Module.Win32.Seam.h"
+#include "SharedUtil.Path.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/FailingAllocation.h"
 #include "support/ScopedOverride.h"
@@ -61,6 +62,19 @@ TEST(IsValidPath, RejectsDoubleDotsAndDoubleSlashes)
     {
         SCOPED_TRACE(c.szPath);
         EXPECT_EQ(c.bValid, IsValidPath(c.szPath));
+    }
+}
+
+// Discovery checks only the launch path: "qel" joined to a valid one, even
+// one ending in dots or separators, stays valid.
+TEST(IsValidPath, HoldsForQelBesideAValidLaunchPath)
+{
+    for (const char* szLaunchPath :
+         {"", ".", "/", "\\", "C:\\", "C:\\a.", "C:\\a.\\", "C:/a./", "\\\\server\\.", "C:\\a.\\\\.b"})
+    {
+        SCOPED_TRACE(szLaunchPath);
+        ASSERT_TRUE(IsValidPath(szLaunchPath));
+        EXPECT_TRUE(IsValidPath(SharedUtil::CombinePath(szLaunchPath, "qel")));
     }
 }
 
