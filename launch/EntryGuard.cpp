@@ -10,14 +10,6 @@
 
 using namespace SharedUtil;
 
-// Older C runtime headers lack the abort-behaviour flags.
-#ifndef _WRITE_ABORT_MSG
-#define _WRITE_ABORT_MSG 0x1
-#endif
-#ifndef _CALL_REPORTFAULT
-#define _CALL_REPORTFAULT 0x2
-#endif
-
 namespace Launch
 {
 namespace
@@ -54,15 +46,6 @@ void OnAbortSignal(int)
         ReportEntryException();
     EndHandOff();
 }
-
-// The runtime this program calls, found from one of its imports.
-HMODULE GetRuntimeModule()
-{
-    HMODULE hRuntime = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&_set_error_mode), &hRuntime);
-    return hRuntime;
-}
 } // namespace
 
 // Called by the system's exception dispatch for the guarded frame, after the
@@ -84,14 +67,10 @@ void ReportEntryException()
 
 void SetSilentAbort()
 {
-    // msvcrt, this program's runtime, has no _set_abort_behavior (newer
-    // runtimes do): there abort() shows its message box unless messages go
-    // to standard error, raises SIGABRT and never reports a fault.
-    using PFN_SetAbortBehavior = unsigned int(__cdecl*)(unsigned int, unsigned int);
-    if (HMODULE hRuntime = GetRuntimeModule())
-        if (FARPROC pProc = GetProcAddress(hRuntime, "_set_abort_behavior"))
-            reinterpret_cast<PFN_SetAbortBehavior>(reinterpret_cast<void*>(pProc))(0, _WRITE_ABORT_MSG |
-                                                                                          _CALL_REPORTFAULT);
+    // msvcrt, the runtime this program is linked to (Windows' own msvcrt.dll
+    // too), has no _set_abort_behavior. Its abort() writes its message, to
+    // standard error rather than in a box once told so, then raises SIGABRT,
+    // whose handler here never returns: no fault is reported.
     _set_error_mode(_OUT_TO_STDERR);
     std::signal(SIGABRT, OnAbortSignal);
 }
