@@ -53,13 +53,14 @@ function(ship_image executable)
 endfunction()
 
 # `make coverage`: gcov's counters in every project target. Unoptimised, so
-# each line and branch counted is one of the source; libgcov is static, so a
+# each line and branch counted is one of the source; updated atomically, as
+# tests run code on several threads at once; libgcov is static, so a
 # Windows image still needs no runtime DLL. The source paths recorded for
 # gcov stay absolute (the prefix map above would make them relative to the
 # checkout, which gcov resolves against the build folder).
 option(VALDRENNE_COVERAGE "Build with gcov coverage counters" OFF)
 if(VALDRENNE_COVERAGE)
-    target_compile_options(project_options INTERFACE --coverage -O0
+    target_compile_options(project_options INTERFACE --coverage -O0 -fprofile-update=prefer-atomic
                                                      -fprofile-prefix-map=${PROJECT_SOURCE_DIR}/=${PROJECT_SOURCE_DIR}/)
     target_link_options(project_options INTERFACE --coverage)
     # A process that ends itself at once writes its counts first.
