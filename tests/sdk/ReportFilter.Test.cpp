@@ -97,6 +97,11 @@ TEST_F(ReportFilterTest, WritesTheLinesTheSequenceCallsFor)
           {"A", ID_MAIN, 2, 6},
           {"B", ID_MAIN, 2, 6},
           {"C", ID_MAIN, 0, 6}}},
+        // A cycle begun again and broken before it completes: no count, only
+        // the lines as they came.
+        {"A B A C",
+         {{"A"}, {"B"}, {"A"}, {"C"}},
+         {{"A", ID_MAIN, 0, 0}, {"B", ID_MAIN, 0, 1}, {"A", ID_MAIN, 0, 3}, {"C", ID_MAIN, 0, 3}}},
         // Five lines: the first A has left the history when it comes again.
         {"A B C D E A",
          {{"A"}, {"B"}, {"C"}, {"D"}, {"E"}, {"A"}},
