@@ -10,6 +10,7 @@
 //                           "abort"         calls abort()
 //                           "fault"         writes through a null pointer
 //                           "throw-caught"  throws and catches it itself, then returns
+//                           "abort-when-freed"  returns, then calls abort() as the launcher frees it
 // When the launcher frees the module, a last line "freed: yes" is appended
 // to the report file.
 #include <cstdint>
@@ -129,7 +130,11 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved)
         g_strDllDirectoryAtLoad = ReadDllDirectory();
     // A null pReserved on detach means FreeLibrary, not process exit.
     if (dwReason == DLL_PROCESS_DETACH && pReserved == nullptr)
+    {
         WriteReport("freed: yes\n", OPEN_ALWAYS);
+        if (GetEnvironmentText("QEL_SAMPLE_FAIL") == "abort-when-freed")
+            std::abort();
+    }
     return TRUE;
 }
 

@@ -460,6 +460,13 @@ TEST_F(LaunchTest, ExceptionsEscapingDoWinMainEndTheLaunchWithThree)
         ExpectEscapeEndsTheLaunch(c);
 }
 
+// DoWinMain has returned when the loader's clean-up aborts: the launch still
+// ends with 3, but nothing escaped DoWinMain, so no line says so.
+TEST_F(LaunchTest, AbortAfterDoWinMainReturnedEndsTheLaunchWithThreeAndNoLine)
+{
+    ExpectEscapeEndsTheLaunch({false, L"abort-when-freed", 3, false, true});
+}
+
 TEST_F(LaunchTest, ProcessorFaultInDoWinMainEndsTheProcessAsTheSystemEndsIt)
 {
     SKIP_WHERE_FAULTS_ARE_EMULATED();
