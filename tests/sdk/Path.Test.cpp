@@ -21,9 +21,10 @@ TEST(Path, NormalizeSeparatorsKeepsOnlyARootDouble)
         {R"(//server/share//x)", R"(\\server\share\x)"},
         {R"(\\\x)", R"(\\x)"}, // a longer run at the start keeps exactly two
         {R"(ab://c//d)", R"(ab:\\c\d)"},
-        {R"(ab:\\c)", R"(ab:\\c)"},  // kept: scheme-like, no earlier backslash
-        {R"(ab:\\\c)", R"(ab:\\c)"}, // kept as exactly two
-        {R"(a\b:\\c)", R"(a\b:\c)"}, // collapsed: a backslash precedes the double
+        {R"(ab:\\c)", R"(ab:\\c)"},     // kept: scheme-like, no earlier backslash
+        {R"(ab:\\\c)", R"(ab:\\c)"},    // kept as exactly two
+        {R"(a\b:\\c)", R"(a\b:\c)"},    // collapsed: a backslash precedes the double
+        {R"(C:ab://c)", R"(C:ab:\\c)"}, // kept: the drive colon is not the one before the double
         {R"(dir\\\\\file)", R"(dir\file)"},
         {R"(dir\)", R"(dir\)"}, // trailing separator kept
         {R"(x/./y/../z)", R"(x\.\y\..\z)"},
