@@ -215,24 +215,34 @@ TEST_F(Clipboard, FailedAllocationEmptiesTheClipboard)
     ExpectEmptied();
 }
 
-TEST_F(Clipboard, RefusedBlockIsFreedAndTheClipboardEmpty)
+// A block the clipboard did not take, refused or never filled because it
+// could not be locked, goes back through the seam's free.
+TEST_F(Clipboard, BlockNotTakenIsFreedAndTheClipboardEmpty)
 {
-    g_MemoryLog.bFailSetData = true;
-    CopyTextToClipboard("abc");
-    ASSERT_EQ(1u, g_MemoryLog.allocated.size());
-    EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.freed);
-    ExpectNoBlockLeaked();
-    ExpectEmptied();
-}
-
-TEST_F(Clipboard, BlockThatCannotBeLockedIsFreedAndTheClipboardEmpty)
-{
-    g_MemoryLog.bDiscardedBlock = true;
-    CopyTextToClipboard("abc");
-    ASSERT_EQ(1u, g_MemoryLog.allocated.size());
-    EXPECT_TRUE(g_MemoryLog.handedOver.empty());
-    ExpectNoBlockLeaked();
-    ExpectEmptied();
+    struct SBlockCase
+    {
+        const char* szCase;
+        bool bFailSetData;
+        bool bDiscardedBlock;
+    };
+    const SBlockCase cases[] = {
+        {"refused by the clipboard", true, false},
+        {"cannot be locked", false, true},
+    };
+    for (const SBlockCase& c : cases)
+    {
+        SCOPED_TRACE(c.szCase);
+        ASSERT_TRUE(PutTextOnClipboard(MARKER_TEXT));
+        g_MemoryLog = SMemoryLog();
+        g_MemoryLog.bFailSetData = c.bFailSetData;
+        g_MemoryLog.bDiscardedBlock = c.bDiscardedBlock;
+        CopyTextToClipboard("abc");
+        ASSERT_EQ(1u, g_MemoryLog.allocated.size());
+        EXPECT_TRUE(g_MemoryLog.handedOver.empty());
+        EXPECT_EQ(g_MemoryLog.allocated, g_MemoryLog.freed);
+        ExpectNoBlockLeaked();
+        ExpectEmptied();
+    }
 }
 
 // The text is converted before the clipboard is opened; where that runs out
