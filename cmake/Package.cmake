@@ -19,9 +19,9 @@ set(PACKAGE_NOTICES ${CMAKE_BINARY_DIR}/NOTICES.txt)
 add_custom_command(
     OUTPUT ${PACKAGE_NOTICES}
     COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/make-notices.py --map ${VALDRENNE_LINK_MAP} --triplet
-            ${VALDRENNE_TRIPLET} --source-dir ${PROJECT_SOURCE_DIR} --build-dir ${CMAKE_BINARY_DIR} --out
-            ${PACKAGE_NOTICES}
-    DEPENDS Valdrenne ${PROJECT_SOURCE_DIR}/tools/make-notices.py
+            ${VALDRENNE_TRIPLET} --source-dir ${PROJECT_SOURCE_DIR} --build-dir ${CMAKE_BINARY_DIR} --search-dir
+            ${TARGET_LIBGCC_DIR} --search-dir /usr/${VALDRENNE_TRIPLET}/lib --out ${PACKAGE_NOTICES}
+    DEPENDS Valdrenne ${PROJECT_SOURCE_DIR}/tools/make-notices.py ${PROJECT_SOURCE_DIR}/tools/link_map.py
     COMMENT "Listing the third-party code in Valdrenne.exe")
 add_custom_command(
     OUTPUT ${PACKAGE_ZIP} ${PACKAGE_SYMBOLS_ZIP}

@@ -10,6 +10,23 @@ target_compile_options(project_options INTERFACE -ffile-prefix-map=${PROJECT_SOU
                                                  -fdebug-prefix-map=${CMAKE_BINARY_DIR}=.)
 
 if(WIN32)
+    # The compiler as a command that answers for the target: clang serves
+    # every target and is told which.
+    set(TARGET_COMPILER ${CMAKE_CXX_COMPILER})
+    if(CMAKE_CXX_COMPILER_TARGET)
+        list(APPEND TARGET_COMPILER --target=${CMAKE_CXX_COMPILER_TARGET})
+    endif()
+    # The win32-threads variant of GCC's runtime, whose libstdc++ and libgcc
+    # need no winpthreads (it would bring thread-context and system-time
+    # imports that the launcher never calls). clang's driver takes whichever
+    # variant it finds, and takes no --gcc-install-dir for these targets.
+    execute_process(COMMAND ${TARGET_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE TARGET_LIBGCC
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT TARGET_LIBGCC MATCHES "/[0-9]+-win32/libgcc\\.a$")
+        message(FATAL_ERROR "${CMAKE_CXX_COMPILER} links ${TARGET_LIBGCC}, not the win32-threads runtime: "
+                            "install g++-mingw-w64-i686-win32 and g++-mingw-w64-x86-64-win32 (tools/setup.sh)")
+    endif()
+    get_filename_component(TARGET_LIBGCC_DIR ${TARGET_LIBGCC} DIRECTORY)
     # Unicode Win32 calls everywhere; the C99-conforming printf family of mingw
     # instead of msvcrt's, whose _vsnprintf returns -1 on a short buffer.
     target_compile_definitions(project_options INTERFACE UNICODE _UNICODE __USE_MINGW_ANSI_STDIO=1)
@@ -26,14 +43,30 @@ if(WIN32)
     # Ship self-contained files: no libgcc, libstdc++ or winpthread DLLs,
     # except for the test fixture that stands for a loader built against
     # libgcc's DLL (use_shared_libgcc, RuntimeLinking.cmake).
+    # clang's driver links libgcc's DLL unless told -static; GCC's needs
+    # -shared-libgcc for it.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        set(SHARED_LIBGCC_OPTION "")
+    else()
+        set(SHARED_LIBGCC_OPTION -shared-libgcc)
+    endif()
     target_link_options(project_options INTERFACE -static-libstdc++
-                        $<IF:$<BOOL:$<TARGET_PROPERTY:SHARED_UNWINDER>>,-shared-libgcc,-static>)
+                        $<IF:$<BOOL:$<TARGET_PROPERTY:SHARED_UNWINDER>>,${SHARED_LIBGCC_OPTION},-static>)
     # What ships (see ship_image) is optimised for size (its work is a few
     # file, registry and module calls) and carries debug information for the
     # separate symbols file. One section per function and object lets the
     # linker drop what the launcher does not reach.
     target_compile_options(project_options INTERFACE "$<$<BOOL:$<TARGET_PROPERTY:SHIPPED>>:-g;-Os>"
                            -ffunction-sections -fdata-sections)
+    # Control-flow guard (clang only: GCC 12 has no -mguard=cf): every
+    # indirect call is checked, in every image. The images link the guard's
+    # pointers; the launcher alone carries the load configuration and the
+    # tables that make Windows check (launch/CMakeLists.txt).
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        target_compile_options(project_options INTERFACE -mguard=cf)
+        add_library(guard_check STATIC ${PROJECT_SOURCE_DIR}/launch/image/GuardCheck.cpp)
+        target_link_libraries(project_options INTERFACE guard_check)
+    endif()
 else()
     option(VALDRENNE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
     if(VALDRENNE_SANITIZE)
@@ -48,7 +81,6 @@ endif()
 # information apart.
 function(ship_image executable)
     set_target_properties(${executable} ${ARGN} PROPERTIES SHIPPED ON)
-    target_sources(${executable} PRIVATE ${PROJECT_SOURCE_DIR}/launch/image/QuietTerminate.cpp)
     target_link_options(${executable} PRIVATE -Wl,--gc-sections)
 endfunction()
 

@@ -9,14 +9,17 @@ if(WIN32)
     else()
         set(LIBGCC_DLL_NAME libgcc_s_seh-1.dll)
     endif()
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${LIBGCC_DLL_NAME} OUTPUT_VARIABLE LIBGCC_DLL
+    execute_process(COMMAND ${TARGET_COMPILER} -print-file-name=${LIBGCC_DLL_NAME} OUTPUT_VARIABLE LIBGCC_DLL
                     OUTPUT_STRIP_TRAILING_WHITESPACE)
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
-                    OUTPUT_VARIABLE WINPTHREAD_DLL OUTPUT_STRIP_TRAILING_WHITESPACE)
     # The stack protector's runtime (ProjectOptions.cmake), shared here too.
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libssp-0.dll OUTPUT_VARIABLE SSP_DLL
+    execute_process(COMMAND ${TARGET_COMPILER} -print-file-name=libssp-0.dll OUTPUT_VARIABLE SSP_DLL
                     OUTPUT_STRIP_TRAILING_WHITESPACE)
-    set(SHARED_RUNTIME_DLLS ${LIBGCC_DLL} ${WINPTHREAD_DLL} ${SSP_DLL})
+    set(SHARED_RUNTIME_DLLS ${LIBGCC_DLL} ${SSP_DLL})
+    foreach(dll ${SHARED_RUNTIME_DLLS})
+        if(NOT IS_ABSOLUTE "${dll}")
+            message(FATAL_ERROR "the compiler does not know where its runtime DLL ${dll} lies")
+        endif()
+    endforeach()
 endif()
 
 # Links the target against libgcc's DLL (property read by ProjectOptions.cmake)

@@ -7,6 +7,10 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
+# GoogleTest's port settings of ours (its custom gtest-port.h), found first
+# by GoogleTest and every test: the Windows builds' runtime lacks what its
+# Notification is built on.
+target_compile_options(gtest PUBLIC "SHELL:-iquote ${PROJECT_SOURCE_DIR}/tests/support/gtest-port")
 
 # {fmt} lives in /usr/include, which the cross compilers must not see as a
 # whole: expose only its own folder through a link. The launcher formats texts

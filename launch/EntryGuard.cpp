@@ -49,8 +49,10 @@ void OnAbortSignal(int)
 } // namespace
 
 // Called by the system's exception dispatch for the guarded frame, after the
-// handlers of every frame inside it declined the exception.
-extern "C" EXCEPTION_DISPOSITION LaunchEntryEscapeHandler(PEXCEPTION_RECORD pRecord, PVOID, PCONTEXT, PVOID)
+// handlers of every frame inside it declined the exception; with the
+// system's calling convention, which the frame's handler type carries. On
+// i386 the image's SafeSEH table lists it (launch/image/LoadConfig.cpp).
+extern "C" EXCEPTION_DISPOSITION NTAPI LaunchEntryEscapeHandler(PEXCEPTION_RECORD pRecord, PVOID, PCONTEXT, PVOID)
 {
     if (!(pRecord->ExceptionFlags & UNWIND_FLAGS) && pRecord->ExceptionCode == MSVC_CPP_EXCEPTION)
     {
@@ -120,7 +122,7 @@ public:
     CHandlerFrame()
     {
         m_frame.Next = SharedUtil::GetExceptionList();
-        m_frame.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(LaunchEntryEscapeHandler);
+        m_frame.Handler = LaunchEntryEscapeHandler;
         SharedUtil::SetExceptionList(&m_frame);
     }
     ~CHandlerFrame() { SharedUtil::SetExceptionList(m_frame.Next); }

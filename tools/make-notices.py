@@ -2,10 +2,12 @@
 """Writes the notices of the third-party code linked into the launcher.
 
 Usage: make-notices.py --map Valdrenne.map --triplet i686-w64-mingw32 --source-dir DIR --build-dir DIR
-                       --out NOTICES.txt
+                       [--search-dir DIR ...] --out NOTICES.txt
 
-Reads the linker's map of the image: the archive members it pulled in and the
-object files it loaded. Each file outside the build belongs to a component
+Reads the linker's map of the image (link_map.py): the archive members it
+pulled in and the object files it loaded; where the map names them without
+their folder (lld), the build and the linker's search folders (--search-dir)
+tell where they lie. Each file outside the build belongs to a component
 by where it lies: GCC's runtime libraries in GCC's folder, the mingw-w64
 runtime (start-up code, C runtime, import libraries) and winpthreads in the
 target's library folder. {fmt} is compiled into the launcher's own objects
@@ -23,10 +25,8 @@ import subprocess
 import sys
 import textwrap
 
-ARCHIVE_MEMBERS_HEADING = "Archive member included to satisfy reference by file (symbol)"
-MEMORY_MAP_HEADING = "Linker script and memory map"
-ARCHIVE_MEMBER = re.compile(r"^(\S+\.a)\((.+)\)$")
-LOADED_FILE = re.compile(r"^LOAD (\S+)$")
+import link_map
+
 # Itanium-mangled names in the fmt namespace: {fmt}'s code in our objects.
 FMT_SYMBOL = re.compile(r"_ZN?K?3fmt")
 TEXT_WIDTH = 79
@@ -47,7 +47,7 @@ def components(triplet):
         "gcc": Component("GCC runtime libraries (libgcc, libstdc++, libssp)",
                          "GPL-3.0-or-later WITH GCC-exception-3.1: the exception lets the image be "
                          "distributed on any terms, without these notices", "gcc-mingw-w64-base",
-                         "gcc-mingw-w64-%s-posix" % machine),
+                         "gcc-mingw-w64-%s-win32" % machine),
         "mingw-w64": Component("mingw-w64 runtime (start-up code, C runtime library, import libraries)",
                                "ZPL-2.1, public domain, and the licences of single files named below",
                                "mingw-w64-common", "mingw-w64-%s-dev" % machine),
@@ -59,24 +59,19 @@ def components(triplet):
     }
 
 
-def linked_files(map_text):
-    """Paths of the archives that gave members, and of the object files loaded."""
-    files = set()
-    in_members = False
-    for line in map_text.splitlines():
-        if line.startswith(ARCHIVE_MEMBERS_HEADING):
-            in_members = True
-            continue
-        if in_members and line and not line[0].isspace():
-            member = ARCHIVE_MEMBER.match(line)
-            if member:
-                files.add(os.path.normpath(member.group(1)))
-            elif not line.startswith(ARCHIVE_MEMBERS_HEADING):
-                in_members = False
-        loaded = LOADED_FILE.match(line)
-        if loaded and not loaded.group(1).endswith(".a"):
-            files.add(os.path.normpath(loaded.group(1)))
-    return files
+def resolve(name, search_dirs, build_dir):
+    """The path of a file lld's map names by its base name: an archive or
+    object of the build, or the first of the linker's search folders that
+    holds it; None when none does."""
+    if name.endswith((".obj", ".res")):
+        return os.path.join(build_dir, name)
+    for root, _, files in os.walk(build_dir):
+        if name in files:
+            return os.path.join(root, name)
+    for search_dir in search_dirs:
+        if os.path.isfile(os.path.join(search_dir, name)):
+            return os.path.normpath(os.path.join(search_dir, name))
+    return None
 
 
 def component_of(path, triplet, own_dirs):
@@ -101,6 +96,8 @@ def main():
     parser.add_argument("--triplet", required=True)
     parser.add_argument("--source-dir", required=True)
     parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--search-dir", action="append", default=[],
+                        help="a folder the linker takes libraries from, for lld's map")
     parser.add_argument("--out", required=True)
     arguments = parser.parse_args()
 
@@ -108,7 +105,12 @@ def main():
         map_text = map_file.read()
     found = components(arguments.triplet)
     unknown = []
-    for path in sorted(linked_files(map_text)):
+    paths = link_map.linked_files(map_text)
+    if link_map.is_lld_map(map_text):
+        resolved = {name: resolve(name, arguments.search_dir, os.path.abspath(arguments.build_dir)) for name in paths}
+        unknown += sorted(name for name, path in resolved.items() if path is None)
+        paths = {path for path in resolved.values() if path is not None}
+    for path in sorted(paths):
         key = component_of(path, arguments.triplet,
                            (os.path.abspath(arguments.source_dir), os.path.abspath(arguments.build_dir)))
         if key is None:

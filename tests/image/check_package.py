@@ -3,6 +3,7 @@
 
 Usage:
   check_package.py contents --zip Z --symbols-zip S --machine M --file-version V --nm NM --map MAP
+                            --build-dir B --linker lld|gnu
   check_package.py launch --zip Z --loader loader.dll --file-version V
 
 contents: the install archive holds Valdrenne.exe, README.txt, NOTICES.txt
@@ -49,6 +50,8 @@ SAMPLE_EXIT_CODE = 73  # none of the launcher's own codes
 LAUNCH_REPORT_ID = "5725"
 LAUNCH_TIMEOUT_SECONDS = 120
 TOOLS_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+sys.path.insert(0, TOOLS_DIR)
+import link_map  # noqa: E402  (found in TOOLS_DIR)
 
 
 def section_names(pe):
@@ -75,20 +78,18 @@ def symbol_address(nm, path, name):
     return None
 
 
-def pulled_libraries(map_path):
-    """Base names of the archives the link took members from, and of the
-    object files it loaded from outside the build (start-up code)."""
+def pulled_libraries(map_path, build_dir):
+    """Base names of the third-party archives and object files the link took
+    code from, and whether {fmt}'s code is in the image."""
     with open(map_path, encoding="utf-8", errors="replace") as map_file:
         text = map_file.read()
-    names = {os.path.basename(path) for path in re.findall(r"^(/\S+\.a)\(", text, re.MULTILINE)}
-    names |= {os.path.basename(path) for path in re.findall(r"^LOAD (/usr/\S+\.o)$", text, re.MULTILINE)}
-    return names, re.search(r"_ZN?K?3fmt", text) is not None
+    return link_map.third_party_names(text, build_dir), re.search(r"_ZN?K?3fmt", text) is not None
 
 
-def check_notices(c, notices, map_path):
+def check_notices(c, notices, map_path, build_dir):
     print("== notices of the code linked in")
     text = notices.decode("utf-8")
-    names, uses_fmt = pulled_libraries(map_path)
+    names, uses_fmt = pulled_libraries(map_path, build_dir)
     c.expect("the link map shows libraries pulled in", len(names) > 0)
     c.check("libraries the link pulled in and the notices do not name",
             sorted(name for name in names if not re.search(r"\b%s\b" % re.escape(name), text)), [])
@@ -105,15 +106,24 @@ DLLCHAR_HIGH_ENTROPY_VA = 0x0020
 SCN_MEM_SHARED = 0x10000000
 SCN_MEM_EXECUTE = 0x20000000
 SCN_MEM_WRITE = 0x80000000
-# What the toolchain (GNU ld 2.40, GCC 12) cannot make; the README says why.
-NOT_MADE = {
+DLLCHAR_NO_SEH = 0x0400
+DLLCHAR_GUARD_CF = 0x4000
+IMAGE_GUARD_CF_INSTRUMENTED = 0x00000100
+IMAGE_GUARD_CF_FUNCTION_TABLE_PRESENT = 0x00000400
+LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800
+IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS = 20
+DLLCHAR_EX_CET_COMPAT = 0x0001
+# The one frame handler the launcher registers (launch/EntryGuard.cpp).
+ENTRY_HANDLER = "LaunchEntryEscapeHandler"
+# What GNU ld 2.40 and GCC 12, the second compiler's toolchain, cannot make.
+NOT_MADE_BY_GNU = {
     "safe exception handlers (SafeSEH table)": "GNU ld writes no SafeSEH table",
     "control-flow guard": "GCC 12 has no -mguard=cf and GNU ld writes no guard tables",
-    "shadow-stack compatibility": "GNU ld 2.40 cannot set the CET-compatible flag",
+    "System32-only imports": "GNU ld writes no load configuration",
 }
 
 
-def check_hardening(c, image, debug_symbols, machine):
+def check_hardening(c, image, debug_symbols, machine, linker):
     print("== hardening")
     dll_flags = image.OPTIONAL_HEADER.DllCharacteristics
     relocations = image.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
@@ -132,14 +142,68 @@ def check_hardening(c, image, debug_symbols, machine):
              "__stack_chk_fail" in debug_symbols and "__stack_chk_guard" in debug_symbols)
     c.expect("checked C library calls: fortified calls are linked",
              any(re.fullmatch(r"__\w+_chk", symbol) for symbol in debug_symbols))
+    # Neither toolchain's code honours an enforced shadow stack: the fault
+    # trap of the formatting code jumps back over frames (README).
+    c.check("shadow-stack compatibility: not set", extended_dll_flags(image) & DLLCHAR_EX_CET_COMPAT, 0)
+    if linker == "lld":
+        check_load_configuration(c, image, debug_symbols, machine)
+        return
     load_config = image.OPTIONAL_HEADER.DATA_DIRECTORY[
         pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG"]]
-    for rule, reason in NOT_MADE.items():
+    for rule, reason in NOT_MADE_BY_GNU.items():
         if machine == "amd64" and "SafeSEH" in rule:
             continue  # 64-bit images unwind by table, not by handler chain
-        # A load configuration would be where these live: its arrival means
-        # the toolchain now makes them, and the README's table needs a look.
+        # They all live in the load configuration: its arrival means GNU ld
+        # now makes them, and the README's table needs a look.
         c.check("%s: not made (%s)" % (rule, reason), load_config.Size, 0)
+    c.expect("control-flow guard: not claimed", dll_flags & DLLCHAR_GUARD_CF == 0, hex(dll_flags))
+
+
+def extended_dll_flags(image):
+    """The extended DLL characteristics of the debug directory, or 0."""
+    for entry in getattr(image, "DIRECTORY_ENTRY_DEBUG", []):
+        if entry.struct.Type == IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS:
+            return struct.unpack_from("<I", image.get_data(entry.struct.AddressOfRawData, 4))[0]
+    return 0
+
+
+def check_load_configuration(c, image, debug_symbols, machine):
+    """The rules that live in the load configuration, read field by field."""
+    dll_flags = image.OPTIONAL_HEADER.DllCharacteristics
+    config = getattr(image, "DIRECTORY_ENTRY_LOAD_CONFIG", None)
+    if not c.expect("load configuration present", config is not None):
+        return
+    config = config.struct
+    base, size = image.OPTIONAL_HEADER.ImageBase, image.OPTIONAL_HEADER.SizeOfImage
+
+    def in_image(address):
+        return base <= address < base + size
+
+    guard_flags = getattr(config, "GuardFlags", 0)
+    c.expect("control-flow guard: the image says guarded", dll_flags & DLLCHAR_GUARD_CF != 0, hex(dll_flags))
+    c.expect("control-flow guard: flags say instrumented, with a function table",
+             guard_flags & IMAGE_GUARD_CF_INSTRUMENTED and guard_flags & IMAGE_GUARD_CF_FUNCTION_TABLE_PRESENT,
+             hex(guard_flags))
+    c.expect("control-flow guard: a function table with entries",
+             in_image(getattr(config, "GuardCFFunctionTable", 0)) and getattr(config, "GuardCFFunctionCount", 0) > 0)
+    c.expect("control-flow guard: the check pointer", in_image(getattr(config, "GuardCFCheckFunctionPointer", 0)))
+    if machine == "amd64":
+        c.expect("control-flow guard: the dispatch pointer",
+                 in_image(getattr(config, "GuardCFDispatchFunctionPointer", 0)))
+    # pefile 2023 still calls DependentLoadFlags by its old name.
+    c.check("System32-only imports: DependentLoadFlags",
+            hex(getattr(config, "DependentLoadFlags", getattr(config, "Reserved1", 0))),
+            hex(LOAD_LIBRARY_SEARCH_SYSTEM32))
+    if machine != "i386":
+        return
+    c.expect("safe exception handlers: handlers allowed", dll_flags & DLLCHAR_NO_SEH == 0, hex(dll_flags))
+    count = config.SEHandlerCount
+    c.expect("safe exception handlers: a table with entries", in_image(config.SEHandlerTable) and count > 0)
+    table = list(struct.unpack_from("<%dI" % count, image.get_data(config.SEHandlerTable - base, 4 * count)))
+    c.check("safe exception handlers: the table is sorted", table, sorted(table))
+    handler = debug_symbols.get(ENTRY_HANDLER)
+    c.expect("safe exception handlers: the entry guard's handler is listed",
+             handler is not None and handler - base in table, "%r not in %r" % (handler, table))
 
 
 def section_flags(image):
@@ -148,14 +212,17 @@ def section_flags(image):
 
 
 def defined_symbols(nm, path):
-    """The image's symbol names, without the leading underscore of i386 C names."""
+    """The image's symbols by name, without the leading underscore of i386 C
+    names or the argument size of stdcall ones, and their addresses."""
     output = subprocess.run([nm, path], check=True, capture_output=True, text=True).stdout
-    names = set()
+    symbols = {}
     for line in output.splitlines():
         parts = line.split()
         if len(parts) == 3:
-            names.add(parts[2][1:] if parts[2].startswith("___") else parts[2])
-    return names
+            name = parts[2][1:] if parts[2].startswith("___") else parts[2]
+            name = re.sub(r"^_(\w+)@\d+$", r"\1", name)
+            symbols[name] = int(parts[0], 16)
+    return symbols
 
 
 def check_contents(c, arguments):
@@ -212,8 +279,8 @@ def check_contents(c, arguments):
                     image.OPTIONAL_HEADER.ImageBase + export.address)
 
             with open(os.path.join(work, NOTICES_NAME), "rb") as notices:
-                check_notices(c, notices.read(), arguments.map)
-            check_hardening(c, image, defined_symbols(arguments.nm, debug_path), arguments.machine)
+                check_notices(c, notices.read(), arguments.map, arguments.build_dir)
+            check_hardening(c, image, defined_symbols(arguments.nm, debug_path), arguments.machine, arguments.linker)
             check_image.check_image(c, image_path, arguments.machine, arguments.file_version)
         finally:
             shutil.rmtree(work)
@@ -263,6 +330,8 @@ def main():
     parser.add_argument("--nm")
     parser.add_argument("--loader")
     parser.add_argument("--map")
+    parser.add_argument("--build-dir")
+    parser.add_argument("--linker", choices=("lld", "gnu"))
     arguments = parser.parse_args()
     arguments.release_version = ".".join(arguments.file_version.split(".")[:3])
 

@@ -7,10 +7,10 @@
 #include "support/Desktop.Win32.h"
 #include "support/FailingAllocation.h"
 #include "support/ScopedOverride.h"
+#include "support/TestThread.h"
 #include "support/Win32TestSupport.Win32.h"
 
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace SharedUtil;
@@ -266,7 +266,7 @@ TEST_F(Clipboard, CallsFromTwoThreadsDoNotInterleave)
 {
     const SString strFirst = "first thread's text";
     const SString strSecond = "second thread's longer text";
-    std::vector<std::thread> threads;
+    std::vector<TestSupport::CTestThread> threads;
     for (const SString* pText : {&strFirst, &strSecond})
     {
         threads.emplace_back(
@@ -276,8 +276,8 @@ TEST_F(Clipboard, CallsFromTwoThreadsDoNotInterleave)
                     CopyTextToClipboard(*pText);
             });
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    for (TestSupport::CTestThread& thread : threads)
+        thread.Join();
 
     // Every call went through whole; the last one's text is what remains.
     EXPECT_EQ(2u * RACE_CALLS_PER_THREAD, g_MemoryLog.handedOver.size());

@@ -8,6 +8,7 @@
 #include "support/FailingAllocation.h"
 #include "support/HostLink.Win32.h"
 #include "support/ScopedOverride.h"
+#include "support/TestThread.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,7 +19,6 @@
 #include <set>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 using namespace SharedUtil;
@@ -521,14 +521,14 @@ TEST_F(FileWin32, AppendToFileWaitsForTheAppendLockAndLeavesReadersAlone)
     EXPECT_EQ("a", ReadWholeFile(wstrFile, SHARE_ALL));
 
     // A lock let go within the wait lets the bytes through.
-    std::thread release(
+    TestSupport::CTestThread release(
         [&]
         {
             Sleep(RELEASE_AFTER_MS);
             UnlockFileEx(hOther.Get(), 0, APPEND_LOCK_BYTES, 0, &range);
         });
     EXPECT_TRUE(AppendToFile(strFile, "c", 1, false));
-    release.join();
+    release.Join();
     EXPECT_EQ("ac", ReadWholeFile(wstrFile, SHARE_ALL));
 }
 

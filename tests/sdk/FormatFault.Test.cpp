@@ -5,12 +5,12 @@
 #include "SharedUtil.FaultTrap.h"
 #include "support/FaultDelivery.h"
 #include "support/ScopedOverride.h"
+#include "support/TestThread.h"
 
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #ifndef _WIN32
@@ -140,7 +140,7 @@ TEST(FormatFault, ThreadsTrapTheirOwnFaults)
     constexpr int THREAD_COUNT = 4;
     constexpr int FAULTS_PER_THREAD = 20;
     std::vector<int> trappedCounts(THREAD_COUNT, 0);
-    std::vector<std::thread> threads;
+    std::vector<TestSupport::CTestThread> threads;
     for (int iThread = 0; iThread < THREAD_COUNT; ++iThread)
     {
         threads.emplace_back(
@@ -154,8 +154,8 @@ TEST(FormatFault, ThreadsTrapTheirOwnFaults)
                 }
             });
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    for (TestSupport::CTestThread& thread : threads)
+        thread.Join();
     for (int iThread = 0; iThread < THREAD_COUNT; ++iThread)
     {
         SCOPED_TRACE(iThread);
@@ -237,14 +237,14 @@ private:
 void RaiseOnAnotherThread(void* pContext)
 {
     const int iSignal = *static_cast<const int*>(pContext);
-    std::thread([iSignal] { std::raise(iSignal); }).join();
+    TestSupport::CTestThread([iSignal] { std::raise(iSignal); }).Join();
 }
 
 constexpr unsigned int FAULT_LOOP_DEADLINE_SECONDS = 10;
 
 void FaultOnAnotherThread(void*)
 {
-    std::thread([] { *g_pBadAddress = 1; }).join();
+    TestSupport::CTestThread([] { *g_pBadAddress = 1; }).Join();
 }
 } // namespace
 

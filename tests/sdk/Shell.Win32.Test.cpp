@@ -3,11 +3,11 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Shell.Win32.h"
 #include "support/Desktop.Win32.h"
+#include "support/TestThread.h"
 #include "support/Win32TestSupport.Win32.h"
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 using namespace SharedUtil;
 using namespace TestSupport;
@@ -51,14 +51,14 @@ public:
     ~CErrorBoxAnswerer()
     {
         m_bStop = true;
-        m_Thread.join();
+        m_Thread.Join();
     }
     CErrorBoxAnswerer(const CErrorBoxAnswerer&) = delete;
     CErrorBoxAnswerer& operator=(const CErrorBoxAnswerer&) = delete;
 
 private:
     std::atomic<bool> m_bStop = false;
-    std::thread m_Thread;
+    TestSupport::CTestThread m_Thread;
 };
 
 class ShellLaunchTest : public testing::Test

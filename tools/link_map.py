@@ -1,0 +1,77 @@
+"""Reads a linker's map of an image: the archives that gave it members and
+the object files it loaded.
+
+GNU ld's map (-Map) names them by path. lld's map in the Microsoft form
+(-Xlink=-map:) names, for each symbol, its archive without folder or ".a"
+and the member ("libstdc++:tinfo.o"), or an object file loaded by itself by
+its base name ("crt2.o").
+"""
+
+import os
+import re
+
+GNU_ARCHIVE_MEMBERS_HEADING = "Archive member included to satisfy reference by file (symbol)"
+GNU_ARCHIVE_MEMBER = re.compile(r"^(\S+\.a)\((.+)\)$")
+GNU_LOADED_FILE = re.compile(r"^LOAD (\S+)$")
+LLD_PUBLICS_HEADING = "Publics by Value"
+# " 0001:000004b0       _WinMain@16      004014b0 f   WinMain.cpp.obj"
+LLD_SYMBOL_LINE = re.compile(r"^\s*[0-9a-fA-F]{4}:[0-9a-fA-F]{8}\s+\S+\s+[0-9a-fA-F]+\s+(?:f\s+|i\s+)*(\S+)$")
+
+
+def is_lld_map(map_text):
+    return LLD_PUBLICS_HEADING in map_text
+
+
+def linked_files(map_text):
+    """The archives and object files the link took code from: paths from
+    GNU ld's map, base names (archives with their ".a") from lld's."""
+    return _lld_linked_files(map_text) if is_lld_map(map_text) else _gnu_linked_files(map_text)
+
+
+def _gnu_linked_files(map_text):
+    files = set()
+    in_members = False
+    for line in map_text.splitlines():
+        if line.startswith(GNU_ARCHIVE_MEMBERS_HEADING):
+            in_members = True
+            continue
+        if in_members and line and not line[0].isspace():
+            member = GNU_ARCHIVE_MEMBER.match(line)
+            if member:
+                files.add(os.path.normpath(member.group(1)))
+            else:
+                in_members = False
+        loaded = GNU_LOADED_FILE.match(line)
+        if loaded and not loaded.group(1).endswith(".a"):
+            files.add(os.path.normpath(loaded.group(1)))
+    return files
+
+
+def _lld_linked_files(map_text):
+    files = set()
+    for line in map_text.splitlines():
+        symbol = LLD_SYMBOL_LINE.match(line)
+        if not symbol or symbol.group(1).startswith("<"):
+            continue  # <absolute>, <linker-defined>, <common>
+        origin = symbol.group(1)
+        if ":" in origin:
+            files.add(origin.split(":", 1)[0] + ".a")
+        else:
+            files.add(origin)
+    return files
+
+
+def third_party_names(map_text, build_dir):
+    """Base names of the linked files that the build did not make."""
+    own = set()
+    for _, _, files in os.walk(build_dir):
+        own.update(files)
+    names = set()
+    for path in linked_files(map_text):
+        name = os.path.basename(path)
+        if os.path.isabs(path):
+            if not os.path.abspath(path).startswith(os.path.abspath(build_dir) + os.sep):
+                names.add(name)
+        elif is_lld_map(map_text) and not name.endswith((".obj", ".res")) and name not in own:
+            names.add(name)
+    return names
