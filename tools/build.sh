@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds the given presets (default: all three), in order.
+# Configures and builds the given presets (default: every build of make test),
+# in order.
 # Usage: tools/build.sh [PRESET...] [-- CMAKE-BUILD-ARGS...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
     shift
 done
 [ $# -gt 0 ] && shift
-[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64 win32-gcc win64-gcc)
 
 for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null

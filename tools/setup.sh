@@ -7,7 +7,6 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build make g++ pkg-config
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   clang-19 lld-19 llvm-19
   wine wine32:i386 wine64 xvfb x11-utils imagemagick

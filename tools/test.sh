@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Builds the three builds and runs every test: native under the sanitizers,
-# i686 and x86_64 under Wine. VALDRENNE_SKIP_WIN32=1 leaves the win32 build
-# untested where nothing can run Wine's 32-bit side.
+# Builds every build and runs every test: native under the sanitizers, i686
+# and x86_64 under Wine, each built with clang/lld (what ships) and with GCC.
+# VALDRENNE_SKIP_WIN32=1 leaves the i686 builds untested where nothing can
+# run Wine's 32-bit side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/i386-linux.sh
 jobs="$(nproc)"
 
-windows_presets=(win32 win64)
+windows_presets=(win32 win64 win32-gcc win64-gcc)
 if ! i386_program_starts; then
     if [ "${VALDRENNE_SKIP_WIN32:-}" = 1 ]; then
         echo "test: WARNING: the shipping win32 build is NOT tested: this machine starts no 32-bit programs"
-        windows_presets=(win64)
+        windows_presets=(win64 win64-gcc)
     else
         cat >&2 <<'EOF'
 test: stopped: this machine starts no 32-bit x86 programs, so Wine cannot run

@@ -12,7 +12,11 @@
 //                           "throw-caught"  throws and catches it itself, then returns
 //                           "abort-when-freed"  returns, then calls abort() as the launcher frees it
 // When the launcher frees the module, a last line "freed: yes" is appended
-// to the report file.
+// to the report file. On i386 the report also says how many of the frame
+// handlers registered on the thread lie in the launcher's image, and how
+// many of those its SafeSEH table lists.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "SharedUtil.ExceptionList.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 
@@ -68,6 +73,48 @@ std::string ReadDllDirectory()
                         nullptr);
     return strDirectory;
 }
+
+#if defined(__i386__)
+// A chain longer than this is not a chain of frames.
+constexpr unsigned int FRAME_CHAIN_MAX = 4096;
+const auto CHAIN_END = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(~std::uintptr_t{0});
+
+// "<handlers in the launcher's image> listed <of those in its SafeSEH table>".
+std::string DescribeLauncherFrameHandlers()
+{
+    const auto* pBase = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
+    const auto* pHeaders =
+        reinterpret_cast<const IMAGE_NT_HEADERS32*>(pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = pHeaders->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    const DWORD* pTable = nullptr;
+    DWORD dwCount = 0;
+    if (directory.VirtualAddress != 0)
+    {
+        const auto* pConfig = reinterpret_cast<const IMAGE_LOAD_CONFIG_DIRECTORY32*>(pBase + directory.VirtualAddress);
+        if (pConfig->Size >= offsetof(IMAGE_LOAD_CONFIG_DIRECTORY32, SEHandlerCount) + sizeof(DWORD))
+        {
+            pTable = reinterpret_cast<const DWORD*>(pConfig->SEHandlerTable);
+            dwCount = pConfig->SEHandlerCount;
+        }
+    }
+    unsigned int uiInImage = 0;
+    unsigned int uiListed = 0;
+    EXCEPTION_REGISTRATION_RECORD* pFrame = SharedUtil::GetExceptionList();
+    for (unsigned int uiFrame = 0; uiFrame < FRAME_CHAIN_MAX && pFrame && pFrame != CHAIN_END; ++uiFrame)
+    {
+        const std::uintptr_t uiRva =
+            reinterpret_cast<std::uintptr_t>(pFrame->Handler) - reinterpret_cast<std::uintptr_t>(pBase);
+        if (uiRva < pHeaders->OptionalHeader.SizeOfImage)
+        {
+            ++uiInImage;
+            if (pTable && std::find(pTable, pTable + dwCount, uiRva) != pTable + dwCount)
+                ++uiListed;
+        }
+        pFrame = pFrame->Next;
+    }
+    return std::to_string(uiInImage) + " listed " + std::to_string(uiListed);
+}
+#endif
 
 std::string ReadErrorMode()
 {
@@ -155,6 +202,9 @@ extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINS
     strReport += "error-mode: " + ReadErrorMode() + "\n";
     // Where the C runtime (shared with the launcher) sends its messages.
     strReport += "runtime-error-mode: " + std::to_string(_set_error_mode(_REPORT_ERRMODE)) + "\n";
+#if defined(__i386__)
+    strReport += "launcher-frame-handlers: " + DescribeLauncherFrameHandlers() + "\n";
+#endif
 
     int iExitCode = std::atoi(GetEnvironmentText("QEL_SAMPLE_EXIT_CODE").c_str());
     std::string strFailure = GetEnvironmentText("QEL_SAMPLE_FAIL");

@@ -252,6 +252,17 @@ TEST_F(LaunchTest, QelBesideTheLauncherRunsTheLoaderWithTheCommandLine)
     EXPECT_EQ("0x8003", launch.loaderReport["error-mode"]);
     // _OUT_TO_STDERR: abort() in msvcrt shows no message box.
     EXPECT_EQ(std::to_string(_OUT_TO_STDERR), launch.loaderReport["runtime-error-mode"]);
+#if defined(__i386__)
+    // The entry guard's frame, and every other handler the launcher has
+    // registered while DoWinMain runs, is in its SafeSEH table; Windows
+    // would refuse to call one that is not (Wine does not check).
+#if defined(__clang__)
+    EXPECT_EQ("1 listed 1", launch.loaderReport["launcher-frame-handlers"]);
+#else
+    // GNU ld writes no SafeSEH table (the GCC builds do not ship).
+    EXPECT_EQ("1 listed 0", launch.loaderReport["launcher-frame-handlers"]);
+#endif
+#endif
     EXPECT_TRUE(launch.bLoaderFreed);
     EXPECT_EQ(std::vector<SLogLine>({LaunchLine(Temp(L"App"), Temp(L"App\\qel"))}), launch.logLines);
     EXPECT_TRUE(launch.boxes.empty());
