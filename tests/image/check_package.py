@@ -113,6 +113,10 @@ IMAGE_GUARD_CF_FUNCTION_TABLE_PRESENT = 0x00000400
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800
 IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS = 20
 DLLCHAR_EX_CET_COMPAT = 0x0001
+# What winpthreads imports for thread cancellation and clock_settime, and
+# the launcher never calls: the profile antivirus heuristics read as process
+# injection. The win32-threads runtime brings none of them.
+UNNEEDED_IMPORTS = {"SuspendThread", "GetThreadContext", "SetThreadContext", "SetSystemTime"}
 # The one frame handler the launcher registers (launch/EntryGuard.cpp).
 ENTRY_HANDLER = "LaunchEntryEscapeHandler"
 # What GNU ld 2.40 and GCC 12, the second compiler's toolchain, cannot make.
@@ -142,6 +146,8 @@ def check_hardening(c, image, debug_symbols, machine, linker):
              "__stack_chk_fail" in debug_symbols and "__stack_chk_guard" in debug_symbols)
     c.expect("checked C library calls: fortified calls are linked",
              any(re.fullmatch(r"__\w+_chk", symbol) for symbol in debug_symbols))
+    imported = {entry.name.decode() for dll in image.DIRECTORY_ENTRY_IMPORT for entry in dll.imports if entry.name}
+    c.check("only what is needed is imported: no winpthreads calls", sorted(imported & UNNEEDED_IMPORTS), [])
     # Neither toolchain's code honours an enforced shadow stack: the fault
     # trap of the formatting code jumps back over frames (README).
     c.check("shadow-stack compatibility: not set", extended_dll_flags(image) & DLLCHAR_EX_CET_COMPAT, 0)
