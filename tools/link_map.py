@@ -61,16 +61,21 @@ def _lld_linked_files(map_text):
     return files
 
 
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
 def third_party_names(map_text, build_dir):
-    """Base names of the linked files that the build did not make."""
+    """Base names of the linked files that neither the checkout holds nor the
+    build made."""
     own = set()
     for _, _, files in os.walk(build_dir):
         own.update(files)
+    own_dirs = tuple(os.path.abspath(folder) + os.sep for folder in (build_dir, SOURCE_DIR))
     names = set()
     for path in linked_files(map_text):
         name = os.path.basename(path)
         if os.path.isabs(path):
-            if not os.path.abspath(path).startswith(os.path.abspath(build_dir) + os.sep):
+            if not os.path.abspath(path).startswith(own_dirs):
                 names.add(name)
         elif is_lld_map(map_text) and not name.endswith((".obj", ".res")) and name not in own:
             names.add(name)
