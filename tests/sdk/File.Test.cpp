@@ -2,21 +2,17 @@
 
 #include "SharedUtil.File.h"
 #include "support/TempFolder.h"
+#include "support/Utf8Text.h"
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 using namespace SharedUtil;
+using TestSupport::Utf8;
 
 namespace
 {
-// UTF-8 source text as the bytes of an SString.
-SString Utf8(const char8_t* szText)
-{
-    return SString(reinterpret_cast<const char*>(szText));
-}
-
 // A fresh folder per test, removed afterwards. The fixture builds its paths
 // with the standard library's own UTF-8 reading, not with ours.
 class FileExistence : public ::testing::Test
