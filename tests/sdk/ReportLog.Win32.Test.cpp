@@ -148,8 +148,9 @@ TEST_F(ReportLogFile, NamesTheVersionFolderOfTheAllUsersFolder)
 {
     const std::wstring wstrProgramData = GetProgramDataFolder();
     ASSERT_FALSE(wstrProgramData.empty());
+    const SString& strName = GetAllUsersFolderName();
     EXPECT_EQ("Qel Vendaro All", GetAllUsersFolderName());
-    EXPECT_EQ(&GetAllUsersFolderName(), &GetAllUsersFolderName());
+    EXPECT_EQ("Qel Vendaro All", strName);
     EXPECT_EQ(WideToUtf8(wstrProgramData + L"\\Qel Vendaro All\\1.7"), GetVersionDataFolder());
 }
 
