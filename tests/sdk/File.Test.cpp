@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.File.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 #include "support/Utf8Text.h"
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 using namespace SharedUtil;
@@ -43,7 +43,7 @@ TEST_F(FileExistence, TellsFoldersFromFilesByTheirUtf8Names)
         SCOPED_TRACE(reinterpret_cast<const char*>(szName));
         const std::filesystem::path folder = PathOf(szName);
         ASSERT_TRUE(std::filesystem::create_directory(folder));
-        std::ofstream(folder / std::filesystem::path(szName)) << "x";
+        ASSERT_TRUE(TestSupport::WriteBytesToFile(folder / std::filesystem::path(szName), "x"));
 
         const SString strFolder = Utf8Of(szName);
         const SString strFile = strFolder + "/" + Utf8(szName);
@@ -75,7 +75,7 @@ TEST_F(FileExistence, AnswersFalseOnEveryError)
 TEST_F(FileExistence, FollowsSymbolicLinks)
 {
     std::filesystem::create_directory(PathOf(u8"folder"));
-    std::ofstream(PathOf(u8"file")) << "x";
+    ASSERT_TRUE(TestSupport::WriteBytesToFile(PathOf(u8"file"), "x"));
     std::filesystem::create_directory_symlink(PathOf(u8"folder"), PathOf(u8"to-folder"));
     std::filesystem::create_symlink(PathOf(u8"file"), PathOf(u8"to-file"));
     std::filesystem::create_symlink(PathOf(u8"missing"), PathOf(u8"dangling"));

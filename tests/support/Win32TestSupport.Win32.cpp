@@ -1,7 +1,6 @@
 #include "support/Win32TestSupport.Win32.h"
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -96,21 +95,6 @@ std::wstring GetHelperPath(const wchar_t* szFileName)
 bool CopyFileTo(const std::wstring& wstrFrom, const std::wstring& wstrTo)
 {
     return CopyFileW(wstrFrom.c_str(), wstrTo.c_str(), FALSE) != 0;
-}
-
-bool WriteBytesToFile(const std::wstring& wstrPath, const std::string& strBytes)
-{
-    std::ofstream file(std::filesystem::path(wstrPath), std::ios::binary | std::ios::trunc);
-    file.write(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
-    return static_cast<bool>(file);
-}
-
-std::string ReadBytesFromFile(const std::wstring& wstrPath)
-{
-    std::ifstream file(std::filesystem::path(wstrPath), std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
 }
 
 bool CreateFolders(const std::wstring& wstrPath)
