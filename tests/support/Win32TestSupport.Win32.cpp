@@ -104,6 +104,12 @@ bool CreateFolders(const std::wstring& wstrPath)
     return std::filesystem::is_directory(std::filesystem::path(wstrPath), ec);
 }
 
+bool IsRunningOnWine()
+{
+    const HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
+    return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
+}
+
 CChildProcess::~CChildProcess()
 {
     if (!HasEnded())

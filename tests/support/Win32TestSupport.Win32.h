@@ -29,6 +29,9 @@ bool CopyFileTo(const std::wstring& wstrFrom, const std::wstring& wstrTo);
 // Creates every missing folder of the path.
 bool CreateFolders(const std::wstring& wstrPath);
 
+// True under Wine, for the assertions where Wine and Windows differ.
+bool IsRunningOnWine();
+
 // Sets an environment variable for the scope (and the children started in
 // it), then puts the old value back.
 class CScopedEnvironment
