@@ -162,13 +162,14 @@ bool CChildProcess::StartCommandLine(const std::wstring& wstrProgram, const std:
     return true;
 }
 
-CScopedEnvironment::CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue) : m_wszName(wszName)
+CScopedEnvironment::CScopedEnvironment(const wchar_t* wszName, const std::optional<std::wstring>& value)
+    : m_wszName(wszName)
 {
     const DWORD dwSize = GetEnvironmentVariableW(wszName, nullptr, 0);
     m_bWasSet = dwSize > 0;
     m_wstrOld.resize(dwSize);
     m_wstrOld.resize(GetEnvironmentVariableW(wszName, m_wstrOld.data(), dwSize));
-    SetEnvironmentVariableW(wszName, wstrValue.c_str());
+    SetEnvironmentVariableW(wszName, value ? value->c_str() : nullptr);
 }
 
 CScopedEnvironment::~CScopedEnvironment()

@@ -33,11 +33,11 @@ bool CreateFolders(const std::wstring& wstrPath);
 bool IsRunningOnWine();
 
 // Sets an environment variable for the scope (and the children started in
-// it), then puts the old value back.
+// it), or removes it when given no value, then puts the old value back.
 class CScopedEnvironment
 {
 public:
-    CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue);
+    CScopedEnvironment(const wchar_t* wszName, const std::optional<std::wstring>& value);
     ~CScopedEnvironment();
     CScopedEnvironment(const CScopedEnvironment&) = delete;
     CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
