@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <string>
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
@@ -25,22 +26,16 @@ constexpr DWORD MESSAGE_BOX_TIMEOUT_MS = 20000;
 constexpr DWORD SW_SHOWDEFAULT_CODE = SW_SHOWDEFAULT; // what a child started without show flags gets
 const char* const QUESTION = "Do you want to see some on-line help about this problem ?";
 const char* const QUESTION_CAPTION = "Qel: Vendaro    (CTRL+C to copy)";
-constexpr DWORD SYSTEM_TEXT_UNITS = 4096;
 constexpr int WINDOW_CLASS_UNITS = 256;
 constexpr DWORD ACCESS_VIOLATION_EXIT_CODE = 0xC0000005; // how a process ends on an unhandled access violation
 
-// The system's text for an error straight from FormatMessageW, in the
-// one-line form "Error %u: %s" of the failure message.
+// The system's text for an error in the one-line form "Error %u: %s" of the
+// failure message.
 SString SystemErrorLine(DWORD dwError)
 {
-    wchar_t wszText[SYSTEM_TEXT_UNITS] = {};
-    DWORD dwLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
-                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wszText, SYSTEM_TEXT_UNITS, nullptr);
-    std::wstring wstrText;
-    for (wchar_t wc : std::wstring(wszText, dwLength))
-        if (wc != L'\r' && wc != L'\n')
-            wstrText += wc;
-    return "Error " + std::to_string(dwError) + ": " + WideToUtf8(wstrText);
+    SString strText = GetSystemErrorText(dwError);
+    std::erase_if(strText, [](char c) { return c == '\r' || c == '\n'; });
+    return "Error " + std::to_string(dwError) + ": " + strText;
 }
 
 // The classes of the visible top-level windows of a process.

@@ -18,6 +18,7 @@ constexpr int WINDOW_TEXT_MAX = 8192;
 constexpr DWORD PIPE_CHUNK_BYTES = 4096;
 const wchar_t* const MESSAGE_BOX_CLASS = L"#32770";
 constexpr int WINDOW_CLASS_MAX_UNITS = 64;
+constexpr DWORD SYSTEM_TEXT_MAX_UNITS = 4096;
 
 SString GetWindowTextUtf8(HWND hWnd)
 {
@@ -108,6 +109,16 @@ bool IsRunningOnWine()
 {
     const HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
     return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
+}
+
+SString GetSystemErrorText(DWORD dwError)
+{
+    std::wstring wstrText(SYSTEM_TEXT_MAX_UNITS, L'\0');
+    const DWORD dwLength =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wstrText.data(), SYSTEM_TEXT_MAX_UNITS, nullptr);
+    wstrText.resize(dwLength);
+    return SharedUtil::WideToUtf8(wstrText);
 }
 
 CChildProcess::~CChildProcess()

@@ -32,6 +32,11 @@ bool CreateFolders(const std::wstring& wstrPath);
 // True under Wine, for the assertions where Wine and Windows differ.
 bool IsRunningOnWine();
 
+// The system's text for an error code straight from FormatMessageW, line
+// breaks and all, independently of the code under test; empty when the
+// system has none.
+SString GetSystemErrorText(DWORD dwError);
+
 // Sets an environment variable for the scope (and the children started in
 // it), or removes it when given no value, then puts the old value back.
 class CScopedEnvironment
