@@ -251,7 +251,7 @@ TEST_F(ReportLogFile, LosesOnlyTheLineWhoseFolderCannotBeCreated)
 
     WriteReportLog(TEST_ID, "lost line");
     EXPECT_TRUE(std::filesystem::is_regular_file(obstacle));
-    EXPECT_EQ(std::filesystem::file_size(obstacle), sizeof("obstacle") - 1);
+    EXPECT_EQ("obstacle", TestSupport::ReadBytesFromFile(obstacle));
 
     std::filesystem::remove(obstacle);
     WriteReportLog(TEST_ID, "kept line");
