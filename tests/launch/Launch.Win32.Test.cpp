@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <string>
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
@@ -25,22 +26,16 @@ constexpr DWORD MESSAGE_BOX_TIMEOUT_MS = 20000;
 constexpr DWORD SW_SHOWDEFAULT_CODE = SW_SHOWDEFAULT; // what a child started without show flags gets
 const char* const QUESTION = "Do you want to see some on-line help about this problem ?";
 const char* const QUESTION_CAPTION = "Qel: Vendaro    (CTRL+C to copy)";
-constexpr DWORD SYSTEM_TEXT_UNITS = 4096;
 constexpr int WINDOW_CLASS_UNITS = 256;
 constexpr DWORD ACCESS_VIOLATION_EXIT_CODE = 0xC0000005; // how a process ends on an unhandled access violation
 
-// The system's text for an error straight from FormatMessageW, in the
-// one-line form "Error %u: %s" of the failure message.
+// The system's text for an error in the one-line form "Error %u: %s" of the
+// failure message.
 SString SystemErrorLine(DWORD dwError)
 {
-    wchar_t wszText[SYSTEM_TEXT_UNITS] = {};
-    DWORD dwLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
-                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wszText, SYSTEM_TEXT_UNITS, nullptr);
-    std::wstring wstrText;
-    for (wchar_t wc : std::wstring(wszText, dwLength))
-        if (wc != L'\r' && wc != L'\n')
-            wstrText += wc;
-    return "Error " + std::to_string(dwError) + ": " + WideToUtf8(wstrText);
+    SString strText = GetSystemErrorText(dwError);
+    std::erase_if(strText, [](char c) { return c == '\r' || c == '\n'; });
+    return "Error " + std::to_string(dwError) + ": " + strText;
 }
 
 // The classes of the visible top-level windows of a process.
@@ -89,16 +84,6 @@ struct SLaunch
 class LaunchTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_wstrReportFile = m_temp.GetPath() + L"\\loader-report.txt";
-        SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", m_wstrReportFile.c_str());
-        SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", nullptr);
-        SetEnvironmentVariableW(L"QEL_SAMPLE_FAIL", nullptr);
-    }
-
-    void TearDown() override { SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", nullptr); }
-
     std::wstring Temp(const std::wstring& wstrRelative) const { return m_temp.GetPath() + L"\\" + wstrRelative; }
 
     // Puts the launcher, alone, into a folder.
@@ -177,8 +162,6 @@ protected:
         return launch;
     }
 
-    static SString Utf8(const std::wstring& wstrText) { return WideToUtf8(wstrText); }
-
     // The text in the system's narrow code page, as GetCommandLineA gives it.
     static std::string AnsiBytes(const std::wstring& wstrText)
     {
@@ -193,7 +176,8 @@ protected:
 
     static SLogLine LaunchLine(const std::wstring& wstrLaunchPath, const std::wstring& wstrQel)
     {
-        return {5725, "Launcher Main: Launch: '" + Utf8(wstrLaunchPath) + "', Qel: '" + Utf8(wstrQel) + "'"};
+        return {5725,
+                "Launcher Main: Launch: '" + WideToUtf8(wstrLaunchPath) + "', Qel: '" + WideToUtf8(wstrQel) + "'"};
     }
 
     // A way for DoWinMain not to return normally, and how the launch ends.
@@ -209,19 +193,19 @@ protected:
     void ExpectEscapeEndsTheLaunch(const SEscape& c)
     {
         const SLogLine EXCEPTION_LINE = {5722, "Launcher Main: Exception in DoWinMain"};
-        SCOPED_TRACE(Utf8(std::wstring(c.wszFailure) + (c.bSharedLibgcc ? L", shared libgcc" : L", static")));
+        SCOPED_TRACE(WideToUtf8(std::wstring(c.wszFailure) + (c.bSharedLibgcc ? L", shared libgcc" : L", static")));
         std::wstring wstrApp = Temp(L"Escape" + std::to_wstring(++m_iEscapes) + L"\\App");
         std::wstring wstrLauncher = StageLauncher(wstrApp);
         if (c.bSharedLibgcc)
             StageFolder(GetBinDirectory() + L"\\fixtures\\shared-libgcc", wstrApp + L"\\qel");
         else
             StageLoader(wstrApp + L"\\qel");
-        SetEnvironmentVariableW(L"QEL_SAMPLE_FAIL", c.wszFailure);
+        const CScopedEnvironment failure(L"QEL_SAMPLE_FAIL", c.wszFailure);
 
         SLaunch launch = Launch(wstrLauncher);
 
         EXPECT_EQ(c.dwExitCode, launch.child.dwExitCode);
-        EXPECT_EQ(Utf8(c.wszFailure), launch.loaderReport["result"]);
+        EXPECT_EQ(WideToUtf8(c.wszFailure), launch.loaderReport["result"]);
         std::vector<SLogLine> expected = {LaunchLine(wstrApp, wstrApp + L"\\qel")};
         if (c.bExceptionLine)
             expected.push_back(EXCEPTION_LINE);
@@ -231,7 +215,12 @@ protected:
     }
 
     CTempFolder m_temp;
-    std::wstring m_wstrReportFile;
+    std::wstring m_wstrReportFile = m_temp.GetPath() + L"\\loader-report.txt";
+    // What the sample loader reports to, and no leftover request to fail or
+    // to exit with a code of its choice.
+    CScopedEnvironment m_ReportVariable{L"QEL_SAMPLE_REPORT", m_wstrReportFile};
+    CScopedEnvironment m_ExitCodeVariable{L"QEL_SAMPLE_EXIT_CODE", std::nullopt};
+    CScopedEnvironment m_FailVariable{L"QEL_SAMPLE_FAIL", std::nullopt};
     int m_iEscapes = 0;
 };
 
@@ -306,7 +295,7 @@ TEST_F(LaunchTest, DiscoveryFailuresExitWithOneAndNameTheLaunchPath)
         SLogLine expected = c.expected;
         expected.strMessage = (expected.uiId == 5730 ? "Launcher Main: Qel directory not found from: '"
                                                      : "Launcher Main: Invalid launch path: '") +
-                              Utf8(Temp(c.wstrAppFolder)) + "'";
+                              WideToUtf8(Temp(c.wstrAppFolder)) + "'";
 
         SLaunch launch = Launch(wstrLauncher);
 
@@ -387,7 +376,7 @@ TEST_F(LaunchTest, LoaderThatCannotBeLoadedIsReportedWithTheSystemErrorAndOffers
         std::wstring wstrApp = Temp(c.wstrFolder + L"\\App");
         std::wstring wstrLauncher = StageLauncher(wstrApp);
         c.stage(wstrApp + L"\\qel");
-        SString strLoaderPath = Utf8(wstrApp + L"\\qel\\loader.dll");
+        SString strLoaderPath = WideToUtf8(wstrApp + L"\\qel\\loader.dll");
         SString strFailure = "Launcher Main: Failed to load: '" + strLoaderPath + "'\n\n" + SystemErrorLine(c.uiError);
 
         SLaunch launch = Launch(wstrLauncher);
@@ -492,7 +481,7 @@ TEST_F(LaunchTest, DoWinMainResultBecomesTheExitCode)
     for (DWORD dwResult : {0u, 2u, 3u, 42u})
     {
         SCOPED_TRACE(dwResult);
-        SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", std::to_wstring(dwResult).c_str());
+        const CScopedEnvironment exitCode(L"QEL_SAMPLE_EXIT_CODE", std::to_wstring(dwResult));
         SLaunch launch = Launch(wstrLauncher);
         EXPECT_EQ(dwResult, launch.child.dwExitCode);
         EXPECT_EQ(std::to_string(dwResult), launch.loaderReport["result"]);
@@ -553,7 +542,7 @@ TEST_F(LaunchTest, CommandLineArrivesAfterTheProgramNameWithEveryByte)
     };
     for (const SCase& c : cases)
     {
-        SCOPED_TRACE(Utf8(c.wstrCommandLine));
+        SCOPED_TRACE(WideToUtf8(c.wstrCommandLine));
         SLaunch launch = LaunchCommandLine(wstrLauncher, c.wstrCommandLine, m_temp.GetPath());
 
         EXPECT_EQ(0u, launch.child.dwExitCode);
@@ -618,8 +607,8 @@ TEST_F(LaunchTest, ModulesPlantedInTheCurrentFolderOrOnThePathNeverRun)
         else
         {
             ASSERT_LE(2u, launch.logLines.size());
-            EXPECT_EQ((SLogLine{5711, "Launcher Main: Failed to load: '" + Utf8(wstrApp) + "\\qel\\loader.dll'\n\n" +
-                                          SystemErrorLine(ERROR_MOD_NOT_FOUND)}),
+            EXPECT_EQ((SLogLine{5711, "Launcher Main: Failed to load: '" + WideToUtf8(wstrApp) +
+                                          "\\qel\\loader.dll'\n\n" + SystemErrorLine(ERROR_MOD_NOT_FOUND)}),
                       launch.logLines[1]);
         }
         DeleteFileW(wstrMarker.c_str());
@@ -645,14 +634,14 @@ TEST_F(LaunchTest, NonAsciiAndLongFolderNamesOnTheWay)
         std::wstring wstrQelOnDisk;
         std::wstring wstrQelFound;
     };
-    const std::wstring wstrSpiele = L"C:\\Spiele\\J\u00fcrgen\\App";
+    const std::wstring wstrSpiele = Temp(L"Spiele\\J\u00fcrgen\\App");
     const SCase cases[] = {
         {wstrSpiele, wstrSpiele + L"\\qel", wstrSpiele + L"\\qel"},
         {wstrLong, wstrLong.substr(0, wstrLong.find_last_of(L'\\')) + L"\\qel", wstrLong + L"\\..\\qel"},
     };
     for (const SCase& c : cases)
     {
-        SCOPED_TRACE(Utf8(c.wstrApp));
+        SCOPED_TRACE(WideToUtf8(c.wstrApp));
         std::wstring wstrLauncher = StageLauncher(c.wstrApp);
         StageLoader(c.wstrQelOnDisk);
 
@@ -663,8 +652,6 @@ TEST_F(LaunchTest, NonAsciiAndLongFolderNamesOnTheWay)
         EXPECT_EQ(std::vector<SLogLine>({LaunchLine(c.wstrApp, c.wstrQelFound)}), launch.logLines);
     }
     EXPECT_GT(wstrLong.size() + std::wstring(L"\\..\\qel\\loader.dll").size(), static_cast<std::size_t>(MAX_PATH));
-    std::error_code ec;
-    std::filesystem::remove_all(L"C:\\Spiele", ec);
 }
 
 // The user starts the launcher from Games\App; there is no Games\App\qel but
@@ -673,7 +660,7 @@ TEST_F(LaunchTest, RoadOfAFailingLaunch)
 {
     std::wstring wstrLauncher = StageLauncher(Temp(L"Games\\App"));
     ASSERT_TRUE(CreateFolders(Temp(L"Games\\qel")));
-    SString strApp = Utf8(Temp(L"Games\\App"));
+    SString strApp = WideToUtf8(Temp(L"Games\\App"));
 
     SLaunch launch = Launch(wstrLauncher);
 

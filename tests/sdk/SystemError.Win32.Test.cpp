@@ -2,28 +2,16 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.SystemError.Win32.h"
+#include "support/Win32TestSupport.Win32.h"
 
 #include <cstdint>
 #include <string>
 
 using namespace SharedUtil;
+using TestSupport::GetSystemErrorText;
 
 namespace
 {
-constexpr DWORD SYSTEM_TEXT_MAX_UNITS = 4096;
-
-// The system's text for the code, asked for here with a buffer of the test's
-// own, so that a wrong code or language in the code under test shows.
-SString GetSystemText(uint32_t uiCode)
-{
-    std::wstring wstrText(SYSTEM_TEXT_MAX_UNITS, L'\0');
-    const DWORD dwLength =
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, uiCode,
-                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wstrText.data(), SYSTEM_TEXT_MAX_UNITS, nullptr);
-    wstrText.resize(dwLength);
-    return SharedUtil::WideToUtf8(wstrText);
-}
-
 bool HasLineBreak(const SString& strText)
 {
     return strText.find_first_of("\r\n") != SString::npos;
@@ -47,7 +35,7 @@ TEST(SystemError, KnownCodesInEveryCombinationOfOptions)
     {
         SCOPED_TRACE(uiCode);
         const SString strRaw = DescribeSystemError(uiCode, false, false);
-        EXPECT_EQ(GetSystemText(uiCode), strRaw);
+        EXPECT_EQ(GetSystemErrorText(uiCode), strRaw);
         ASSERT_GT(strRaw.size(), 2u);
         EXPECT_EQ("\r\n", strRaw.substr(strRaw.size() - 2)) << "the system's own line end stays";
 
@@ -63,7 +51,7 @@ TEST(SystemError, KnownCodesInEveryCombinationOfOptions)
 
 TEST(SystemError, CodeWithoutTextLeavesTheTextPartEmpty)
 {
-    ASSERT_EQ("", GetSystemText(12345)) << "the system has a text for the code after all";
+    ASSERT_EQ("", GetSystemErrorText(12345)) << "the system has a text for the code after all";
     EXPECT_EQ("Error 12345: ", DescribeSystemError(12345, true, true));
     EXPECT_EQ("Error 12345: ", DescribeSystemError(12345, false, true));
     EXPECT_EQ("", DescribeSystemError(12345, true, false));

@@ -110,10 +110,9 @@ bool PutTextOnClipboard(const std::wstring& wstrText)
 }
 
 CUrlRecorderAsBrowser::CUrlRecorderAsBrowser()
-    : m_wstrRecordFile(m_RecordFolder.GetPath() + L"\\" + URL_RECORD_FILE_NAME)
+    : m_wstrRecordFile(m_RecordFolder.GetPath() + L"\\" + URL_RECORD_FILE_NAME),
+      m_RecordVariable(URL_RECORD_VARIABLE, m_wstrRecordFile)
 {
-    SetEnvironmentVariableW(URL_RECORD_VARIABLE, m_wstrRecordFile.c_str());
-
     const std::wstring wstrCommand = L"\"" + GetHelperPath(URL_RECORDER_FILE_NAME) + L"\" \"%1\"";
     for (SView& view : m_Views)
     {
@@ -148,7 +147,6 @@ CUrlRecorderAsBrowser::~CUrlRecorderAsBrowser()
         else
             RegDeleteValueW(key.Get(), nullptr);
     }
-    SetEnvironmentVariableW(URL_RECORD_VARIABLE, nullptr);
 }
 
 std::optional<SUrlRecord> CUrlRecorderAsBrowser::WaitForRecord(DWORD dwTimeoutMs) const

@@ -11,6 +11,7 @@
 
 #include "SharedUtil.Windows.h"
 #include "support/TempFolder.h"
+#include "support/Win32TestSupport.Win32.h"
 
 namespace TestSupport
 {
@@ -69,6 +70,7 @@ private:
     SView m_Views[2] = {{KEY_WOW64_64KEY, false, REG_SZ, {}}, {KEY_WOW64_32KEY, false, REG_SZ, {}}};
     CTempFolder m_RecordFolder;
     std::wstring m_wstrRecordFile;
+    CScopedEnvironment m_RecordVariable;
 };
 
 // Grabs the whole screen into <build>/artifacts/<file name> through a Unix

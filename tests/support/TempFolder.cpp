@@ -18,6 +18,16 @@ std::string MakeUniqueName()
 }
 } // namespace
 
+void RemoveFolderTree(const std::filesystem::path& folder)
+{
+    // A read-only entry would stop the removal on Windows.
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add, error);
+    std::filesystem::remove_all(folder, error);
+}
+
 CTempFolder::CTempFolder() : m_Folder(std::filesystem::temp_directory_path() / MakeUniqueName())
 {
     std::error_code error;
@@ -28,12 +38,6 @@ CTempFolder::CTempFolder() : m_Folder(std::filesystem::temp_directory_path() / M
 
 CTempFolder::~CTempFolder()
 {
-    // A read-only entry would stop the removal on Windows.
-    std::error_code error;
-    for (std::filesystem::recursive_directory_iterator it(m_Folder, error), end; !error && it != end;
-         it.increment(error))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add, error);
-    std::filesystem::remove_all(m_Folder, error);
+    RemoveFolderTree(m_Folder);
 }
 } // namespace TestSupport

@@ -5,8 +5,12 @@
 
 namespace TestSupport
 {
+// Removes the folder with its contents, read-only entries too; what cannot be
+// removed is left.
+void RemoveFolderTree(const std::filesystem::path& folder);
+
 // A uniquely named folder under the temporary folder, created empty and
-// removed with its contents on destruction (read-only entries too).
+// removed with RemoveFolderTree on destruction.
 class CTempFolder
 {
 public:

@@ -1,7 +1,6 @@
 #include "support/Win32TestSupport.Win32.h"
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -19,6 +18,7 @@ constexpr int WINDOW_TEXT_MAX = 8192;
 constexpr DWORD PIPE_CHUNK_BYTES = 4096;
 const wchar_t* const MESSAGE_BOX_CLASS = L"#32770";
 constexpr int WINDOW_CLASS_MAX_UNITS = 64;
+constexpr DWORD SYSTEM_TEXT_MAX_UNITS = 4096;
 
 SString GetWindowTextUtf8(HWND hWnd)
 {
@@ -98,26 +98,27 @@ bool CopyFileTo(const std::wstring& wstrFrom, const std::wstring& wstrTo)
     return CopyFileW(wstrFrom.c_str(), wstrTo.c_str(), FALSE) != 0;
 }
 
-bool WriteBytesToFile(const std::wstring& wstrPath, const std::string& strBytes)
-{
-    std::ofstream file(std::filesystem::path(wstrPath), std::ios::binary | std::ios::trunc);
-    file.write(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
-    return static_cast<bool>(file);
-}
-
-std::string ReadBytesFromFile(const std::wstring& wstrPath)
-{
-    std::ifstream file(std::filesystem::path(wstrPath), std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 bool CreateFolders(const std::wstring& wstrPath)
 {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(wstrPath), ec);
     return std::filesystem::is_directory(std::filesystem::path(wstrPath), ec);
+}
+
+bool IsRunningOnWine()
+{
+    const HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
+    return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
+}
+
+SString GetSystemErrorText(DWORD dwError)
+{
+    std::wstring wstrText(SYSTEM_TEXT_MAX_UNITS, L'\0');
+    const DWORD dwLength =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wstrText.data(), SYSTEM_TEXT_MAX_UNITS, nullptr);
+    wstrText.resize(dwLength);
+    return SharedUtil::WideToUtf8(wstrText);
 }
 
 CChildProcess::~CChildProcess()
@@ -172,13 +173,14 @@ bool CChildProcess::StartCommandLine(const std::wstring& wstrProgram, const std:
     return true;
 }
 
-CScopedEnvironment::CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue) : m_wszName(wszName)
+CScopedEnvironment::CScopedEnvironment(const wchar_t* wszName, const std::optional<std::wstring>& value)
+    : m_wszName(wszName)
 {
     const DWORD dwSize = GetEnvironmentVariableW(wszName, nullptr, 0);
     m_bWasSet = dwSize > 0;
     m_wstrOld.resize(dwSize);
     m_wstrOld.resize(GetEnvironmentVariableW(wszName, m_wstrOld.data(), dwSize));
-    SetEnvironmentVariableW(wszName, wstrValue.c_str());
+    SetEnvironmentVariableW(wszName, value ? value->c_str() : nullptr);
 }
 
 CScopedEnvironment::~CScopedEnvironment()

@@ -1,8 +1,8 @@
 #pragma once
 
 // Windows test helpers: the tests' own folder and the programs built beside
-// it, files, child processes, the message boxes they show and the report-log
-// lines they write.
+// it, files (whole files through FileBytes.h), child processes, the message
+// boxes they show and the report-log lines they write.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,6 +12,7 @@
 #include "SString.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 namespace TestSupport
@@ -25,18 +26,23 @@ std::wstring GetBinDirectory();
 std::wstring GetHelperPath(const wchar_t* szFileName);
 
 bool CopyFileTo(const std::wstring& wstrFrom, const std::wstring& wstrTo);
-bool WriteBytesToFile(const std::wstring& wstrPath, const std::string& strBytes);
-// The whole file, or an empty text when it cannot be read.
-std::string ReadBytesFromFile(const std::wstring& wstrPath);
 // Creates every missing folder of the path.
 bool CreateFolders(const std::wstring& wstrPath);
 
+// True under Wine, for the assertions where Wine and Windows differ.
+bool IsRunningOnWine();
+
+// The system's text for an error code straight from FormatMessageW, line
+// breaks and all, independently of the code under test; empty when the
+// system has none.
+SString GetSystemErrorText(DWORD dwError);
+
 // Sets an environment variable for the scope (and the children started in
-// it), then puts the old value back.
+// it), or removes it when given no value, then puts the old value back.
 class CScopedEnvironment
 {
 public:
-    CScopedEnvironment(const wchar_t* wszName, const std::wstring& wstrValue);
+    CScopedEnvironment(const wchar_t* wszName, const std::optional<std::wstring>& value);
     ~CScopedEnvironment();
     CScopedEnvironment(const CScopedEnvironment&) = delete;
     CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;

@@ -5,6 +5,7 @@
 // appears complete or not at all.
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "support/FileBytes.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -34,16 +35,6 @@ DWORD GetParentProcessId()
     }
     return dwParentId;
 }
-
-bool WriteWholeFile(const std::wstring& wstrPath, const std::string& strBytes)
-{
-    const CScopedKernelHandle file(CreateFileW(wstrPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!file)
-        return false;
-    DWORD dwWritten = 0;
-    return WriteFile(file.Get(), strBytes.data(), static_cast<DWORD>(strBytes.size()), &dwWritten, nullptr) &&
-           dwWritten == strBytes.size();
-}
 } // namespace
 
 int main()
@@ -61,7 +52,7 @@ int main()
     const std::string strRecord =
         "parent-pid=" + std::to_string(GetParentProcessId()) + "\nurl=" + WideToUtf8(wstrUrl) + "\n";
     const std::wstring wstrPartFile = wstrRecordFile + L".part";
-    if (!WriteWholeFile(wstrPartFile, strRecord) ||
+    if (!TestSupport::WriteBytesToFile(wstrPartFile, strRecord) ||
         !MoveFileExW(wstrPartFile.c_str(), wstrRecordFile.c_str(), MOVEFILE_REPLACE_EXISTING))
         return 3;
     return 0;
