@@ -16,10 +16,17 @@ GNU_LOADED_FILE = re.compile(r"^LOAD (\S+)$")
 LLD_PUBLICS_HEADING = "Publics by Value"
 # " 0001:000004b0       _WinMain@16      004014b0 f   WinMain.cpp.obj"
 LLD_SYMBOL_LINE = re.compile(r"^\s*[0-9a-fA-F]{4}:[0-9a-fA-F]{8}\s+\S+\s+[0-9a-fA-F]+\s+(?:f\s+|i\s+)*(\S+)$")
+# Itanium-mangled names in the fmt namespace: {fmt}'s code in our objects.
+FMT_SYMBOL = re.compile(r"_ZN?K?3fmt")
 
 
 def is_lld_map(map_text):
     return LLD_PUBLICS_HEADING in map_text
+
+
+def links_fmt(map_text):
+    """Whether {fmt}, header-only, is compiled into the image's own objects."""
+    return FMT_SYMBOL.search(map_text) is not None
 
 
 def linked_files(map_text):
