@@ -136,9 +136,10 @@ def transparent_mask(image):
 
 
 def quantise(image):
-    """The image at 8 bpp: the opaque pixels' colours cut to PALETTE_SIZE - 1
-    by median cut, entry TRANSPARENT_INDEX for the others, the palette padded
-    to PALETTE_SIZE so that every encoder writes 8 bits an index."""
+    """The image at 8 bpp: its colours cut to PALETTE_SIZE - 1 by median cut
+    and moved up one entry, so that entry TRANSPARENT_INDEX (0) is the
+    masked-out pixels' alone; the palette padded to PALETTE_SIZE so that
+    every encoder writes 8 bits an index."""
     colours = image.convert("RGB").quantize(PALETTE_SIZE - 1, method=Image.Quantize.MEDIANCUT,
                                             dither=Image.Dither.NONE)
     palette = bytes(3) + bytes(colours.getpalette()[:3 * (PALETTE_SIZE - 1)])
