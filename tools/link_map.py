@@ -68,16 +68,18 @@ def _lld_linked_files(map_text):
     return files
 
 
-def third_party_names(map_text, build_dir):
-    """Base names of the linked files that the build did not make."""
+def third_party_names(map_text, build_dir, source_dir):
+    """Base names of the linked files that neither the build made nor the
+    source holds (GNU ld loads the launcher's .def file from the source)."""
     own = set()
     for _, _, files in os.walk(build_dir):
         own.update(files)
+    own_dirs = tuple(os.path.abspath(folder) + os.sep for folder in (build_dir, source_dir))
     names = set()
     for path in linked_files(map_text):
         name = os.path.basename(path)
         if os.path.isabs(path):
-            if not os.path.abspath(path).startswith(os.path.abspath(build_dir) + os.sep):
+            if not os.path.abspath(path).startswith(own_dirs):
                 names.add(name)
         elif is_lld_map(map_text) and not name.endswith((".obj", ".res")) and name not in own:
             names.add(name)

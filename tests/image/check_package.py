@@ -80,7 +80,7 @@ def pulled_libraries(map_path, build_dir):
     code from, and whether {fmt}'s code is in the image."""
     with open(map_path, encoding="utf-8", errors="replace") as map_file:
         text = map_file.read()
-    return link_map.third_party_names(text, build_dir), link_map.links_fmt(text)
+    return link_map.third_party_names(text, build_dir, release.SOURCE_DIR), link_map.links_fmt(text)
 
 
 def check_notices(c, notices, map_path, build_dir):
