@@ -9,8 +9,10 @@
 #include "SharedUtil.Path.h"
 #include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.ReportFilter.h"
+#include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
+#include "SharedUtil.Version.h"
 #include "SharedUtil.Windows.h"
 
 #include <shlobj.h>
@@ -63,9 +65,21 @@ double AppendBare(const WString& wstrPath, const SString* pLines, uint32_t uiCou
 // reset, and one append-only open, write and close.
 const wchar_t* const FLOOR_SETTINGS[] = {L"qel-version-ext", L"os-version", L"real-os-version", L"is-admin"};
 constexpr REGSAM FLOOR_VIEWS[] = {KEY_READ | KEY_WOW64_64KEY, KEY_READ | KEY_WOW64_32KEY, KEY_READ};
-constexpr const wchar_t* FLOOR_SETTINGS_KEY = L"Software\\Kestrune\\1.7\\Settings\\general";
-constexpr const wchar_t* FLOOR_FILE = L"\\Qel Vendaro All\\1.7\\floor.log";
 constexpr DWORD FLOOR_VALUE_BYTES = 1024;
+
+// The settings key and the floor's file below the all-users folder, named by
+// the build's major.minor version as the report log's are.
+const WString& FloorSettingsKey()
+{
+    static const WString wstrKey = Utf8ToWide(GetSettingsKeyPath(DEFAULT_SETTINGS_SECTION));
+    return wstrKey;
+}
+
+const WString& FloorFile()
+{
+    static const WString wstrFile = L"\\Qel Vendaro All\\" + Utf8ToWide(GetMajorMinorVersion()) + L"\\floor.log";
+    return wstrFile;
+}
 
 void ReadSettingFloor(const wchar_t* wszName)
 {
@@ -73,7 +87,7 @@ void ReadSettingFloor(const wchar_t* wszName)
     for (REGSAM samView : FLOOR_VIEWS)
     {
         HKEY hOpened = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FLOOR_SETTINGS_KEY, 0, samView, &hOpened) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FloorSettingsKey().c_str(), 0, samView, &hOpened) != ERROR_SUCCESS)
             continue;
         const CScopedRegistryKey hKey(hOpened);
         DWORD dwBytes = sizeof(value);
@@ -91,7 +105,7 @@ double AppendFloor(const SString* pLines, uint32_t uiCount)
         SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, wszFolder);
         for (const wchar_t* wszName : FLOOR_SETTINGS)
             ReadSettingFloor(wszName);
-        const WString wstrPath = WString(wszFolder) + FLOOR_FILE;
+        const WString wstrPath = WString(wszFolder) + FloorFile();
         SetFileAttributesW(wstrPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         const CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), FILE_APPEND_DATA,
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

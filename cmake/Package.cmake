@@ -22,13 +22,16 @@ add_custom_command(
             ${VALDRENNE_TRIPLET} --source-dir ${PROJECT_SOURCE_DIR} --build-dir ${CMAKE_BINARY_DIR} --search-dir
             ${TARGET_LIBGCC_DIR} --search-dir /usr/${VALDRENNE_TRIPLET}/lib --out ${PACKAGE_NOTICES}
     DEPENDS Valdrenne ${PROJECT_SOURCE_DIR}/tools/make-notices.py ${PROJECT_SOURCE_DIR}/tools/link_map.py
+            ${PROJECT_SOURCE_DIR}/tools/release.py
     COMMENT "Listing the third-party code in Valdrenne.exe")
 add_custom_command(
     OUTPUT ${PACKAGE_ZIP} ${PACKAGE_SYMBOLS_ZIP}
     BYPRODUCTS ${PACKAGE_IMAGE}
     COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/pack-release.py --image $<TARGET_FILE:Valdrenne> --objcopy
             ${CMAKE_OBJCOPY} --readme ${PROJECT_SOURCE_DIR}/README.md --version ${VALDRENNE_RELEASE_VERSION} --platform
-            ${PACKAGE_PLATFORM} --notices ${PACKAGE_NOTICES} --output-dir ${PACKAGE_DIR}
+            ${PACKAGE_PLATFORM} --notices ${PACKAGE_NOTICES} --zip ${PACKAGE_ZIP} --symbols-zip ${PACKAGE_SYMBOLS_ZIP}
+            --stripped-image ${PACKAGE_IMAGE}
     DEPENDS Valdrenne ${PACKAGE_NOTICES} ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/pack-release.py
+            ${PROJECT_SOURCE_DIR}/tools/release.py
     COMMENT "Packing ${PACKAGE_NAME}")
 add_custom_target(release_archives ALL DEPENDS ${PACKAGE_ZIP} ${PACKAGE_SYMBOLS_ZIP})

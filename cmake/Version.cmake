@@ -28,7 +28,7 @@ configure_file(${VERSION_TEMPLATES}/Valdrenne.gdf.xml.in ${VERSION_GENERATED_DIR
 execute_process(COMMAND iconv -f UTF-8 -t UTF-16LE ${VERSION_GENERATED_DIR}/Valdrenne.gdf.utf8.xml
                 OUTPUT_FILE ${VERSION_GENERATED_DIR}/Valdrenne.gdf.xml.new COMMAND_ERROR_IS_FATAL ANY)
 file(COPY_FILE ${VERSION_GENERATED_DIR}/Valdrenne.gdf.xml.new ${VERSION_GENERATED_DIR}/Valdrenne.gdf.xml ONLY_IF_DIFFERENT)
-# For tools/dist.sh: the version in the archive names.
+# For the scripts that need the version of a build (tools/run.sh).
 file(CONFIGURE OUTPUT ${VERSION_GENERATED_DIR}/release-version.txt CONTENT "${VALDRENNE_RELEASE_VERSION}\n")
 
 # The files the resource script reads (windres reports none of them).

@@ -26,9 +26,9 @@ else
     done
 fi
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVALDRENNE_SANITIZE=ON -DVALDRENNE_FUZZ=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
+# The fuzz preset picks the newest clang that can link libFuzzer
+# (cmake/toolchain-fuzz.cmake).
+tools/build.sh fuzz -- --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds the given presets (default: every build of make test),
-# in order.
-# Usage: tools/build.sh [PRESET...] [-- CMAKE-BUILD-ARGS...]
+# in order, with JOBS parallel jobs (default: one per processor).
+# Usage: [JOBS=N] tools/build.sh [PRESET...] [-- CMAKE-BUILD-ARGS...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,5 +15,5 @@ done
 
 for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$(nproc)" "$@"
+    cmake --build --preset "$preset" -j "${JOBS:-$(nproc)}" "$@"
 done

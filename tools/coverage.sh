@@ -17,10 +17,9 @@ if [ "${COVERAGE_WIN32:-}" = 1 ]; then
     windows_presets+=(coverage-win32)
 fi
 
+JOBS="$jobs" tools/build.sh coverage-native "${windows_presets[@]}"
+# Counts left by an earlier run would add up with this one's.
 for preset in coverage-native "${windows_presets[@]}"; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs"
-    # Counts left by an earlier run would add up with this one's.
     find "build/$preset" -name '*.gcda' -delete
 done
 

@@ -9,12 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-    if ! SOURCE_DATE_EPOCH="$(git log -1 --format=%ct 2>/dev/null)"; then
-        echo "dist: not a git checkout; set SOURCE_DATE_EPOCH to the release's time" >&2
-        exit 1
-    fi
-fi
+# The same time for every tool of the build (tools/release.py works it out).
+SOURCE_DATE_EPOCH="$(/usr/bin/python3 tools/release.py commit-time)"
 export SOURCE_DATE_EPOCH
 
 # A failed release leaves no dist/ behind, rather than the last one.

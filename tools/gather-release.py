@@ -26,7 +26,6 @@ which takes DIR's name only when every archive is done.
 import argparse
 import glob
 import hashlib
-import runpy
 import os
 import shutil
 import subprocess
@@ -38,8 +37,9 @@ from cryptography import x509
 from cryptography.hazmat.primitives.serialization import pkcs7
 from cryptography.x509.oid import ExtendedKeyUsageOID
 
-TOOLS_DIR = os.path.dirname(os.path.abspath(__file__))
-EXECUTABLE_NAME = "Valdrenne.exe"
+import release
+from release import EXECUTABLE_NAME
+
 DESCRIPTION = "Valdrenne Launcher"
 # The PKCS#11 engine of OpenSSL (Debian's libengine-pkcs11-openssl).
 DEFAULT_PKCS11_ENGINE = "/usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so"
@@ -47,11 +47,6 @@ DEFAULT_PKCS11_ENGINE = "/usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so"
 
 class ReleaseError(Exception):
     pass
-
-
-def load_write_zip():
-    """pack-release.py's writer, so that a signed archive is packed as the build packs it."""
-    return runpy.run_path(os.path.join(TOOLS_DIR, "pack-release.py"))["write_zip"]
 
 
 def existing_file(variable):
@@ -132,8 +127,8 @@ def sign_image(image_bytes, options, epoch, work):
         return source.read()
 
 
-def gather(build_dists, staging, options, write_zip):
-    epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "0"))
+def gather(build_dists, staging, options):
+    epoch = release.commit_time() or 0
     for build_dist in build_dists:
         for archive in sorted(glob.glob(os.path.join(build_dist, "*.zip"))):
             target = os.path.join(staging, os.path.basename(archive))
@@ -146,7 +141,8 @@ def gather(build_dists, staging, options, write_zip):
                 date_time = source.getinfo(EXECUTABLE_NAME).date_time
             with tempfile.TemporaryDirectory() as work:
                 entries[EXECUTABLE_NAME] = sign_image(entries[EXECUTABLE_NAME], options, epoch, work)
-            write_zip(target, entries, date_time)
+            # Packed as the build packs it.
+            release.write_zip(target, entries, date_time)
     sums = []
     for name in sorted(os.listdir(staging)):
         with open(os.path.join(staging, name), "rb") as archive:
@@ -165,7 +161,7 @@ def main():
     staging = tempfile.mkdtemp(prefix=os.path.basename(out) + ".partial.", dir=os.path.dirname(out))
     try:
         options = signing_options()
-        gather(arguments.build_dists, staging, options, load_write_zip())
+        gather(arguments.build_dists, staging, options)
         os.chmod(staging, 0o755)
         shutil.rmtree(out, ignore_errors=True)
         os.rename(staging, out)
@@ -179,7 +175,7 @@ def main():
     if options is None:
         print("release: the archives are NOT signed (no SIGN_PKCS12 or SIGN_PKCS11_MODULE given)")
     else:
-        print("release: each Valdrenne.exe signed with Authenticode (SHA-256)")
+        print("release: each %s signed with Authenticode (SHA-256)" % EXECUTABLE_NAME)
     return 0
 
 

@@ -16,10 +16,17 @@ GNU_LOADED_FILE = re.compile(r"^LOAD (\S+)$")
 LLD_PUBLICS_HEADING = "Publics by Value"
 # " 0001:000004b0       _WinMain@16      004014b0 f   WinMain.cpp.obj"
 LLD_SYMBOL_LINE = re.compile(r"^\s*[0-9a-fA-F]{4}:[0-9a-fA-F]{8}\s+\S+\s+[0-9a-fA-F]+\s+(?:f\s+|i\s+)*(\S+)$")
+# Itanium-mangled names in the fmt namespace: {fmt}'s code in our objects.
+FMT_SYMBOL = re.compile(r"_ZN?K?3fmt")
 
 
 def is_lld_map(map_text):
     return LLD_PUBLICS_HEADING in map_text
+
+
+def links_fmt(map_text):
+    """Whether {fmt}, header-only, is compiled into the image's own objects."""
+    return FMT_SYMBOL.search(map_text) is not None
 
 
 def linked_files(map_text):
@@ -61,16 +68,13 @@ def _lld_linked_files(map_text):
     return files
 
 
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-
-
-def third_party_names(map_text, build_dir):
-    """Base names of the linked files that neither the checkout holds nor the
-    build made."""
+def third_party_names(map_text, build_dir, source_dir):
+    """Base names of the linked files that neither the build made nor the
+    source holds (GNU ld loads the launcher's .def file from the source)."""
     own = set()
     for _, _, files in os.walk(build_dir):
         own.update(files)
-    own_dirs = tuple(os.path.abspath(folder) + os.sep for folder in (build_dir, SOURCE_DIR))
+    own_dirs = tuple(os.path.abspath(folder) + os.sep for folder in (build_dir, source_dir))
     names = set()
     for path in linked_files(map_text):
         name = os.path.basename(path)

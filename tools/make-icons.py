@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Draws the launcher's icon and writes it as Windows icon resources.
 
-Run from anywhere with /usr/bin/python3 (standard library only):
+Run from anywhere with /usr/bin/python3 (Debian's python3-pil, which
+tools/setup.sh installs):
 
     /usr/bin/python3 tools/make-icons.py [OUTPUT_FOLDER]
 
@@ -13,11 +14,12 @@ with the same images for shortcuts and installers. The drawing is computed,
 so the same script always writes the same bytes.
 """
 
-import math
+import io
 import os
 import struct
 import sys
-import zlib
+
+from PIL import Image, ImageChops, ImageDraw
 
 ICON_SIZES = (64, 48, 32, 16, 256)
 BIT_DEPTHS = (8, 32)
@@ -28,9 +30,14 @@ PNG_SIZE = 48
 PALETTE_SIZE = 256
 TRANSPARENT_INDEX = 0  # Palette entry of masked-out 8-bpp pixels (black).
 ALPHA_THRESHOLD = 128  # Alpha from which a pixel counts as opaque at 8 bpp.
-SAMPLED_EDGE = 256  # Samples along the image edge that each size aims for,
-MAX_SUPERSAMPLING = 8  # with at most this many per pixel edge (small images)
-MIN_SUPERSAMPLING = 2  # and at least this many (the 256 px image).
+# The artwork is drawn once at this size, without anti-aliasing, and each
+# icon image is its box-filtered reduction: at 16 px, 64 x 64 samples a pixel.
+DRAWN_SIZE = 1024
+DIB_HEADER_SIZE = 40
+DIB_HEIGHT_OFFSET = 8
+DIB_IMAGE_SIZE_OFFSET = 20
+MONOCHROME_PALETTE_SIZE = 2 * 4  # Pillow's 1-bpp DIB: black and white entries
+DIRECTORY_ENTRY_SIZE = 16
 
 GROUPS = ((101, "0, 0", "LANG_NEUTRAL"), (110, "9, 2", "English (United Kingdom)"))
 
@@ -43,210 +50,134 @@ GOLD_LIGHT = (0.984, 0.882, 0.576)
 GOLD_DARK = (0.741, 0.494, 0.157)
 GEM = (0.902, 0.941, 0.980)
 
+# The artwork in the unit square: a rounded tile with a rim, a V of two
+# strokes meeting at the bottom, and a small diamond between its arms.
+TILE_INSET = 0.03
+TILE_RADIUS = 0.19
+RIM_WIDTH = 0.035
+V_POINTS = ((0.275, 0.27), (0.5, 0.76), (0.725, 0.27))
+V_HALF_WIDTH = 0.085
+V_EDGE_WIDTH = 0.02
+V_EDGE_DARKENING = 0.6
+GOLD_TOP, GOLD_BOTTOM = 0.2, 0.8
+DIAMOND_CENTRE = (0.5, 0.36)
+DIAMOND_RADIUS = 0.075
+
+
+def rgb(colour):
+    return tuple(int(channel * 255.0 + 0.5) for channel in colour)
+
 
 def mix(a, b, t):
-    t = min(max(t, 0.0), 1.0)
     return tuple(x + (y - x) * t for x, y in zip(a, b))
 
 
-def rounded_square_distance(x, y, half, radius):
-    """Signed distance to a square of half-size `half` with rounded corners."""
-    qx = abs(x - 0.5) - half + radius
-    qy = abs(y - 0.5) - half + radius
-    outside = math.hypot(max(qx, 0.0), max(qy, 0.0))
-    return outside + min(max(qx, qy), 0.0) - radius
+def scaled(*values):
+    return [value * DRAWN_SIZE for value in values]
 
 
-def segment_distance(x, y, ax, ay, bx, by):
-    """Distance to the segment from (ax, ay) to (bx, by)."""
-    px, py = x - ax, y - ay
-    dx, dy = bx - ax, by - ay
-    t = min(max((px * dx + py * dy) / (dx * dx + dy * dy), 0.0), 1.0)
-    return math.hypot(px - dx * t, py - dy * t)
+def ramp(start, end):
+    """A mask rising from 0 at `start` to 255 at `end` down the drawing (0..1)."""
+    vertical = Image.linear_gradient("L").resize((DRAWN_SIZE, DRAWN_SIZE), Image.Resampling.BILINEAR)
+    return vertical.point(lambda v: int(min(max((v / 255.0 - start) / (end - start), 0.0), 1.0) * 255.0 + 0.5))
 
 
-def shade(x, y):
-    """Colour (r, g, b, a) of the artwork at one point of the unit square."""
-    tile = rounded_square_distance(x, y, 0.47, 0.19)
-    if tile > 0.0:
-        return (0.0, 0.0, 0.0, 0.0)
-    colour = mix(NIGHT, DEEP_TEAL, (x + (1.0 - y)) * 0.5)
-    if tile > -0.035:
-        colour = mix(RIM_LIGHT, RIM_DARK, y)
-    # The V: two strokes meeting at the bottom.
-    stroke = min(segment_distance(x, y, 0.275, 0.27, 0.5, 0.76), segment_distance(x, y, 0.725, 0.27, 0.5, 0.76))
-    if stroke < 0.085:
-        colour = mix(GOLD_LIGHT, GOLD_DARK, (y - 0.2) / 0.6)
-        if stroke > 0.065:
-            colour = mix(colour, GOLD_DARK, 0.6)
-    # A small diamond between the arms.
-    if abs(x - 0.5) + abs(y - 0.36) < 0.075:
-        colour = GEM
-    return colour + (1.0,)
+def gradient(first, second, mask):
+    """`first` where the mask is 0, `second` where it is 255, blended between."""
+    return Image.composite(Image.new("RGBA", (DRAWN_SIZE, DRAWN_SIZE), rgb(second) + (255,)),
+                           Image.new("RGBA", (DRAWN_SIZE, DRAWN_SIZE), rgb(first) + (255,)), mask)
 
 
-def render(size):
-    """Renders the artwork at size x size; rows top down, (r, g, b, a) bytes."""
-    samples = min(MAX_SUPERSAMPLING, max(MIN_SUPERSAMPLING, SAMPLED_EDGE // size))
-    weight = 1.0 / (samples * samples)
-    pixels = []
-    for row in range(size):
-        line = []
-        for column in range(size):
-            r = g = b = a = 0.0
-            for sy in range(samples):
-                y = (row + (sy + 0.5) / samples) / size
-                for sx in range(samples):
-                    x = (column + (sx + 0.5) / samples) / size
-                    cr, cg, cb, ca = shade(x, y)
-                    r += cr * ca
-                    g += cg * ca
-                    b += cb * ca
-                    a += ca
-            if a > 0.0:
-                r, g, b = r / a, g / a, b / a
-            a *= weight
-            line.append(tuple(to_byte(v) for v in (r, g, b, a)))
-        pixels.append(line)
-    return pixels
+def shape(draw_on):
+    mask = Image.new("L", (DRAWN_SIZE, DRAWN_SIZE), 0)
+    draw_on(ImageDraw.Draw(mask))
+    return mask
 
 
-def to_byte(value):
-    return min(255, max(0, int(math.floor(value * 255.0 + 0.5))))
+def rounded_tile(inset):
+    return shape(lambda draw: draw.rounded_rectangle(scaled(inset, inset, 1.0 - inset, 1.0 - inset),
+                                                     radius=(TILE_RADIUS - (inset - TILE_INSET)) * DRAWN_SIZE,
+                                                     fill=255))
 
 
-def median_cut(colours, limit):
-    """A palette of at most `limit` colours for a {colour: count} histogram."""
-    boxes = [sorted(colours.items())]
-    while len(boxes) < limit:
-        best = None
-        for index, box in enumerate(boxes):
-            if len(box) < 2:
-                continue
-            for channel in range(3):
-                values = [colour[channel] for colour, _ in box]
-                spread = max(values) - min(values)
-                if best is None or spread > best[0]:
-                    best = (spread, index, channel)
-        if best is None or best[0] == 0:
-            break
-        _, index, channel = best
-        box = sorted(boxes[index], key=lambda item: (item[0][channel], item[0]))
-        total = sum(count for _, count in box)
-        running = 0
-        cut = 1
-        for position, (_, count) in enumerate(box[:-1]):
-            running += count
-            cut = position + 1
-            if running * 2 >= total:
-                break
-        boxes[index:index + 1] = [box[:cut], box[cut:]]
-    palette = []
-    for box in boxes:
-        total = sum(count for _, count in box)
-        palette.append(tuple((sum(colour[c] * count for colour, count in box) + total // 2) // total for c in range(3)))
-    return palette
+def v_strokes(half_width):
+    """The points within half_width of either stroke of the V."""
+
+    def draw_strokes(draw):
+        points = [tuple(scaled(x, y)) for x, y in V_POINTS]
+        draw.line(points, fill=255, width=round(2.0 * half_width * DRAWN_SIZE), joint="curve")
+        for x, y in V_POINTS:
+            draw.ellipse(scaled(x - half_width, y - half_width, x + half_width, y + half_width), fill=255)
+
+    return shape(draw_strokes)
 
 
-def quantise(pixels):
-    """Palette (PALETTE_SIZE entries) and index rows for an 8-bpp image."""
-    histogram = {}
-    for line in pixels:
-        for r, g, b, a in line:
-            if a >= ALPHA_THRESHOLD:
-                histogram[(r, g, b)] = histogram.get((r, g, b), 0) + 1
-    palette = [(0, 0, 0)] + median_cut(histogram, PALETTE_SIZE - 1)
-    palette += [(0, 0, 0)] * (PALETTE_SIZE - len(palette))
-    nearest = {}
-    for colour in histogram:
-        nearest[colour] = min(
-            range(1, PALETTE_SIZE),
-            key=lambda i: (sum((colour[c] - palette[i][c]) ** 2 for c in range(3)), i),
-        )
-    indices = [[nearest[(r, g, b)] if a >= ALPHA_THRESHOLD else TRANSPARENT_INDEX for r, g, b, a in line]
-               for line in pixels]
-    return palette, indices
+def draw_artwork():
+    """The artwork at DRAWN_SIZE, RGBA, transparent outside the tile."""
+    image = Image.new("RGBA", (DRAWN_SIZE, DRAWN_SIZE), (0, 0, 0, 0))
+    down = ramp(0.0, 1.0)
+    # Night in the top left corner to teal in the bottom right.
+    across = ImageChops.add(down.transpose(Image.Transpose.ROTATE_90), down.transpose(Image.Transpose.FLIP_TOP_BOTTOM),
+                            scale=2.0)
+    image.paste(gradient(RIM_LIGHT, RIM_DARK, down), mask=rounded_tile(TILE_INSET))
+    image.paste(gradient(NIGHT, DEEP_TEAL, across), mask=rounded_tile(TILE_INSET + RIM_WIDTH))
+    gold = ramp(GOLD_TOP, GOLD_BOTTOM)
+    image.paste(gradient(mix(GOLD_LIGHT, GOLD_DARK, V_EDGE_DARKENING), GOLD_DARK, gold), mask=v_strokes(V_HALF_WIDTH))
+    image.paste(gradient(GOLD_LIGHT, GOLD_DARK, gold), mask=v_strokes(V_HALF_WIDTH - V_EDGE_WIDTH))
+    x, y = DIAMOND_CENTRE
+    ImageDraw.Draw(image).polygon(scaled(x, y - DIAMOND_RADIUS, x + DIAMOND_RADIUS, y, x, y + DIAMOND_RADIUS,
+                                         x - DIAMOND_RADIUS, y), fill=rgb(GEM) + (255,))
+    return image
 
 
-def row_bytes(bits):
-    """Bytes of one DIB row of `bits` bits, padded to 4 bytes."""
-    return (bits + 31) // 32 * 4
+def transparent_mask(image):
+    """255 where an 8-bpp image or the DIB mask leaves the pixel out."""
+    return image.getchannel("A").point(lambda a: 255 if a < ALPHA_THRESHOLD else 0)
 
 
-def and_mask(pixels):
-    """1-bpp mask, bottom-up: set where the pixel is transparent."""
-    size = len(pixels)
-    data = bytearray()
-    for line in reversed(pixels):
-        packed = bytearray(row_bytes(size))
-        for column, (_, _, _, a) in enumerate(line):
-            if a < ALPHA_THRESHOLD:
-                packed[column // 8] |= 0x80 >> (column % 8)
-        data += packed
-    return bytes(data)
+def quantise(image):
+    """The image at 8 bpp: its colours cut to PALETTE_SIZE - 1 by median cut
+    and moved up one entry, so that entry TRANSPARENT_INDEX (0) is the
+    masked-out pixels' alone; the palette padded to PALETTE_SIZE so that
+    every encoder writes 8 bits an index."""
+    colours = image.convert("RGB").quantize(PALETTE_SIZE - 1, method=Image.Quantize.MEDIANCUT,
+                                            dither=Image.Dither.NONE)
+    palette = bytes(3) + bytes(colours.getpalette()[:3 * (PALETTE_SIZE - 1)])
+    indexed = colours.point(lambda index: index + 1)
+    indexed.putpalette(palette + bytes(3 * PALETTE_SIZE - len(palette)))
+    indexed.paste(TRANSPARENT_INDEX, mask=transparent_mask(image))
+    return indexed
 
 
-def dib(pixels, bits):
-    """Icon image as a DIB: header, palette at 8 bpp, colour rows, mask."""
-    size = len(pixels)
-    mask = and_mask(pixels)
-    body = bytearray()
+def encode(image, kind):
+    out = io.BytesIO()
+    image.save(out, kind)
+    return out.getvalue()
+
+
+def dib(colours, transparent):
+    """An icon image as a DIB: Pillow's DIB of the colours, its header
+    counting the 1-bpp mask that follows (set where transparent) in the
+    height, which doubles, and in the image size."""
+    data = bytearray(encode(colours, "DIB"))
+    mask = encode(transparent.convert("1"), "DIB")[DIB_HEADER_SIZE + MONOCHROME_PALETTE_SIZE:]
+    colour_bytes = struct.unpack_from("<I", data, DIB_IMAGE_SIZE_OFFSET)[0]
+    struct.pack_into("<i", data, DIB_HEIGHT_OFFSET, colours.height * 2)
+    struct.pack_into("<I", data, DIB_IMAGE_SIZE_OFFSET, colour_bytes + len(mask))
+    return bytes(data) + mask
+
+
+def icon_image(image, bits):
+    """One icon image of the RGBA image at `bits` bits per pixel."""
+    colours = quantise(image) if bits == 8 else image
+    if image.width < PNG_SIZE:
+        return dib(colours, transparent_mask(image))
+    out = io.BytesIO()
     if bits == 8:
-        palette, indices = quantise(pixels)
-        colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
-        for line in reversed(indices):
-            body += bytes(line) + bytes(row_bytes(size * 8) - size)
+        colours.save(out, "PNG", transparency=TRANSPARENT_INDEX)
     else:
-        colours = b""
-        for line in reversed(pixels):
-            body += b"".join(struct.pack("<BBBB", b, g, r, a) for r, g, b, a in line)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, len(body) + len(mask), 0, 0,
-                         PALETTE_SIZE if bits == 8 else 0, 0)
-    return header + colours + bytes(body) + mask
-
-
-def png_chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
-
-def paeth(left, up, corner):
-    estimate = left + up - corner
-    pa, pb, pc = abs(estimate - left), abs(estimate - up), abs(estimate - corner)
-    if pa <= pb and pa <= pc:
-        return left
-    return up if pb <= pc else corner
-
-
-def png(pixels, bits):
-    """Icon image as PNG: RGBA at 32 bpp, palette with transparency at 8 bpp."""
-    size = len(pixels)
-    if bits == 8:
-        palette, indices = quantise(pixels)
-        rows = [bytes(line) for line in indices]
-        header = struct.pack(">IIBBBBB", size, size, 8, 3, 0, 0, 0)
-        extra = png_chunk(b"PLTE", b"".join(bytes(colour) for colour in palette))
-        extra += png_chunk(b"tRNS", bytes([0]) + bytes([255] * (PALETTE_SIZE - 1)))
-        stride = 1
-    else:
-        rows = [b"".join(bytes(pixel) for pixel in line) for line in pixels]
-        header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-        extra = b""
-        stride = 4
-    raw = bytearray()
-    previous = bytes(len(rows[0]))
-    for row in rows:
-        if bits == 8:
-            raw += b"\x00" + row  # Indices do not predict well.
-        else:
-            filtered = bytearray(len(row))
-            for i, value in enumerate(row):
-                left = row[i - stride] if i >= stride else 0
-                corner = previous[i - stride] if i >= stride else 0
-                filtered[i] = (value - paeth(left, previous[i], corner)) & 0xFF
-            raw += b"\x04" + bytes(filtered)
-        previous = row
-    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + extra + png_chunk(b"IDAT", zlib.compress(bytes(raw), 9))
-            + png_chunk(b"IEND", b""))
+        colours.save(out, "PNG")
+    return out.getvalue()
 
 
 def image_name(icon_id, size, bits):
@@ -258,16 +189,18 @@ def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "launch", "resources", "icons")
     os.makedirs(folder, exist_ok=True)
 
+    artwork = draw_artwork()
     images = []
     for size in ICON_SIZES:
-        pixels = render(size)
+        reduced = artwork.resize((size, size), Image.Resampling.BOX)
         for bits in BIT_DEPTHS:
-            data = png(pixels, bits) if size >= PNG_SIZE else dib(pixels, bits)
-            images.append((len(images) + 1, size, bits, data))
+            images.append((len(images) + 1, size, bits, icon_image(reduced, bits)))
 
+    # The group resource and the .ico file share one directory layout; the
+    # group names each image by id, the file by its offset.
     group = struct.pack("<HHH", 0, 1, len(images))
     ico = struct.pack("<HHH", 0, 1, len(images))
-    offset = len(ico) + 16 * len(images)
+    offset = len(ico) + DIRECTORY_ENTRY_SIZE * len(images)
     for icon_id, size, bits, data in images:
         entry = struct.pack("<BBBBHHI", size % 256, size % 256, 0, 0, 1, bits, len(data))
         group += entry + struct.pack("<H", icon_id)

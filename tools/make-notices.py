@@ -20,16 +20,13 @@ stops the build.
 
 import argparse
 import os
-import re
 import subprocess
 import sys
 import textwrap
 
 import link_map
-
-# Itanium-mangled names in the fmt namespace: {fmt}'s code in our objects.
-FMT_SYMBOL = re.compile(r"_ZN?K?3fmt")
-TEXT_WIDTH = 79
+import release
+from release import EXECUTABLE_NAME, TEXT_WIDTH
 
 
 class Component:
@@ -119,12 +116,13 @@ def main():
             found[key].files.add(os.path.basename(path))
     if unknown:
         sys.exit("make-notices: linked files of no known component: %s" % ", ".join(unknown))
-    if FMT_SYMBOL.search(map_text):
+    if link_map.links_fmt(map_text):
         found["fmt"].files.add("compiled into the launcher's own code (header-only)")
 
     used = [component for component in found.values() if component.files]
-    lines = ["Third-party code in Valdrenne.exe", "=" * 33, "",
-             "Valdrenne.exe links the following code into its image. Each part names",
+    title = "Third-party code in %s" % EXECUTABLE_NAME
+    lines = [title, "=" * len(title), "",
+             "%s links the following code into its image. Each part names" % EXECUTABLE_NAME,
              "the files the link took it from, and its licence; the notices the",
              "licences ask for follow at the end, as the packages that ship the code",
              "record them.", ""]
@@ -145,7 +143,7 @@ def main():
         with open("/usr/share/doc/%s/copyright" % package, encoding="utf-8") as copyright_file:
             lines += copyright_file.read().splitlines()
     with open(arguments.out, "wb") as out:
-        out.write(("\r\n".join(lines) + "\r\n").encode("utf-8"))
+        out.write(release.windows_text(lines))
     return 0
 
 

@@ -2,14 +2,16 @@
 """Packs one build of the launcher into its two release archives.
 
 Usage: pack-release.py --image Valdrenne.exe --objcopy OBJCOPY --readme README.md
-                       --version 1.7.0 --platform win32 --notices NOTICES.txt --output-dir DIR
+                       --version 1.7.0 --platform win32 --notices NOTICES.txt
+                       --zip INSTALL.zip --symbols-zip SYMBOLS.zip --stripped-image Valdrenne.exe
 
-Writes DIR/Valdrenne-VERSION-PLATFORM.zip, the install layout (the stripped
+Writes the install archive (--zip), the install layout (the stripped
 Valdrenne.exe with a debug link, README.txt taken from the README's section
 for people who install and support the launcher, and NOTICES.txt, the
-notices of the third-party code linked in), and
-DIR/Valdrenne-VERSION-PLATFORM-symbols.zip with Valdrenne.exe.debug, the
-debug information the link names.
+notices of the third-party code linked in), the symbols archive
+(--symbols-zip) with Valdrenne.exe.debug, the debug information the link
+names, and the stripped image alone (--stripped-image). cmake/Package.cmake
+names them.
 
 The archives are reproducible: entries sorted, every time stamp taken from
 SOURCE_DATE_EPOCH (the commit's time when unset and the source is a git
@@ -17,7 +19,6 @@ checkout), fixed permissions and compression.
 """
 
 import argparse
-import datetime
 import os
 import re
 import shutil
@@ -25,29 +26,11 @@ import subprocess
 import sys
 import tempfile
 import textwrap
-import zipfile
 
-EXECUTABLE_NAME = "Valdrenne.exe"
-DEBUG_NAME = EXECUTABLE_NAME + ".debug"
-INSTALLER_TEXT_NAME = "README.txt"
-NOTICES_NAME = "NOTICES.txt"
+import release
+from release import DEBUG_NAME, EXECUTABLE_NAME, INSTALLER_TEXT_NAME, NOTICES_NAME, TEXT_WIDTH
+
 INSTALLER_SECTION = "## For people who install and support the launcher"
-ZIP_EPOCH = datetime.datetime(1980, 1, 1, tzinfo=datetime.timezone.utc)  # the earliest time a zip entry holds
-COMPRESS_LEVEL = 9
-TEXT_WIDTH = 79  # columns of the installer text's tables
-FILE_MODE = 0o100644
-
-
-def source_date_epoch(source_dir):
-    value = os.environ.get("SOURCE_DATE_EPOCH")
-    if value is None:
-        try:
-            value = subprocess.run(["git", "-C", source_dir, "log", "-1", "--format=%ct"], check=True,
-                                   capture_output=True, text=True).stdout.strip()
-        except (OSError, subprocess.CalledProcessError):
-            value = "0"
-    moment = datetime.datetime.fromtimestamp(int(value or 0), datetime.timezone.utc)
-    return max(moment, ZIP_EPOCH).timetuple()[:6]
 
 
 def table_text(rows):
@@ -78,7 +61,7 @@ def installer_text(readme_path, version, platform):
         sys.exit("pack-release: %s has no line %r" % (readme_path, INSTALLER_SECTION))
     end = next((i for i in range(start + 1, len(lines)) if lines[i].startswith("## ")), len(lines))
 
-    title = "Valdrenne launcher %s (%s)" % (version, platform)
+    title = release.installer_title(version, platform)
     text = [title, "=" * len(title), ""]
     in_code = False
     table = []
@@ -104,18 +87,7 @@ def installer_text(readme_path, version, platform):
             text.append(line.replace("`", ""))
     while text and not text[-1].strip():
         text.pop()
-    return ("\r\n".join(text) + "\r\n").encode("utf-8")
-
-
-def write_zip(path, entries, date_time):
-    """entries: {archive name: bytes}, written in name order."""
-    with zipfile.ZipFile(path, "w") as archive:
-        for name in sorted(entries):
-            info = zipfile.ZipInfo(name, date_time)
-            info.create_system = 3
-            info.external_attr = FILE_MODE << 16
-            info.compress_type = zipfile.ZIP_DEFLATED
-            archive.writestr(info, entries[name], compresslevel=COMPRESS_LEVEL)
+    return release.windows_text(text)
 
 
 def read(path):
@@ -131,12 +103,14 @@ def main():
     parser.add_argument("--version", required=True)
     parser.add_argument("--platform", required=True)
     parser.add_argument("--notices", required=True)
-    parser.add_argument("--output-dir", required=True)
+    parser.add_argument("--zip", required=True)
+    parser.add_argument("--symbols-zip", required=True)
+    parser.add_argument("--stripped-image", required=True)
     arguments = parser.parse_args()
 
-    date_time = source_date_epoch(os.path.dirname(os.path.abspath(arguments.readme)))
-    base = "Valdrenne-%s-%s" % (arguments.version, arguments.platform)
-    os.makedirs(arguments.output_dir, exist_ok=True)
+    date_time = release.zip_date_time(release.commit_time(os.path.dirname(os.path.abspath(arguments.readme))))
+    for output in (arguments.zip, arguments.symbols_zip, arguments.stripped_image):
+        os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     with tempfile.TemporaryDirectory() as work:
         image = os.path.join(work, EXECUTABLE_NAME)
         debug = os.path.join(work, DEBUG_NAME)
@@ -156,9 +130,9 @@ def main():
         install = {EXECUTABLE_NAME: read(image),
                    INSTALLER_TEXT_NAME: installer_text(arguments.readme, arguments.version, arguments.platform),
                    NOTICES_NAME: read(arguments.notices)}
-        write_zip(os.path.join(arguments.output_dir, base + ".zip"), install, date_time)
-        write_zip(os.path.join(arguments.output_dir, base + "-symbols.zip"), {DEBUG_NAME: read(debug)}, date_time)
-        shutil.copyfile(image, os.path.join(arguments.output_dir, EXECUTABLE_NAME))
+        release.write_zip(arguments.zip, install, date_time)
+        release.write_zip(arguments.symbols_zip, {DEBUG_NAME: read(debug)}, date_time)
+        shutil.copyfile(image, arguments.stripped_image)
     return 0
 
 

@@ -7,8 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$(nproc)" --target Valdrenne sample_loader
+tools/build.sh win32 -- --target Valdrenne sample_loader
+# The launcher's data folder is named by major.minor of the build's version.
+release_version="$(cat build/win32/generated/release-version.txt)"
+data_folder="Qel Vendaro All/${release_version%.*}"
 
 stage="build/stage"
 rm -rf "$stage"
@@ -24,10 +26,10 @@ set +e
 # Wine's drive Z: is the root of the Linux file system.
 QEL_SAMPLE_REPORT="Z:${report//\//\\}" \
     tools/with-wine.sh bash -c '
-        tools/wine-exec.sh "$1" "${@:3}"
+        tools/wine-exec.sh "$1" "${@:4}"
         code=$?
-        cp "$WINEPREFIX/drive_c/ProgramData/Qel Vendaro All/1.7/report.log" "$2" 2>/dev/null
-        exit $code' _ "$stage/Valdrenne.exe" "$log" "$@"
+        cp "$WINEPREFIX/drive_c/ProgramData/$3/report.log" "$2" 2>/dev/null
+        exit $code' _ "$stage/Valdrenne.exe" "$log" "$data_folder" "$@"
 code=$?
 set -e
 echo "--- what the sample client received ---"

@@ -11,7 +11,7 @@ PACKAGES=(
   clang-19 lld-19 llvm-19
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev libfmt-dev
-  clang-format python3-pefile python3-cryptography
+  clang-format python3-pefile python3-cryptography python3-pil
   osslsigncode softhsm2 libengine-pkcs11-openssl opensc
   clang-14 libclang-rt-14-dev
   gcovr

@@ -3,6 +3,8 @@
 
 Usage: /usr/bin/python3 check_image.py PATH/TO/Valdrenne.exe [--machine i386|amd64] [--file-version 1.7.0.0]
 
+The file version defaults to the one project() sets in CMakeLists.txt.
+
 Reads the image with pefile (Debian package python3-pefile) and checks, field
 by field, the headers, the export directory and every resource: version
 block, icon groups and images, manifest and Games Explorer definition. Prints
@@ -19,6 +21,10 @@ import sys
 import xml.etree.ElementTree as ET
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import release  # noqa: E402  (found in tools/)
+from release import EXECUTABLE_NAME  # noqa: E402
 
 RT_ICON = 3
 RT_GROUP_ICON = 14
@@ -72,7 +78,6 @@ GDF_RATINGS = 6
 GDF_SUPPORT_TASKS = (("0", "Client Manual"), ("1", "Client Support"))
 GUID = re.compile(r"^\{[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}\}$")
 PRODUCT_LINK = re.compile(r"^https://([a-z0-9-]+\.)*valdrenne\.net(/\S*)?$")
-EXECUTABLE_NAME = "Valdrenne.exe"
 
 
 class Checker:
@@ -446,7 +451,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("image")
     parser.add_argument("--machine", choices=sorted(MACHINES), default="i386")
-    parser.add_argument("--file-version", default="1.7.0.0", help="the version the build declares (major.minor.patch.tweak)")
+    parser.add_argument("--file-version", default=release.project_version(),
+                        help="the version the build declares (major.minor.patch.tweak)")
     arguments = parser.parse_args()
     c = Checker()
     check_image(c, arguments.image, arguments.machine, arguments.file_version)

@@ -36,11 +36,10 @@ import zlib
 import pefile
 
 import check_image
+import link_map  # in tools/, on the path since check_image's import of release
+import release
+from release import DEBUG_NAME, EXECUTABLE_NAME, INSTALLER_TEXT_NAME, NOTICES_NAME
 
-EXECUTABLE_NAME = check_image.EXECUTABLE_NAME
-DEBUG_NAME = EXECUTABLE_NAME + ".debug"
-INSTALLER_TEXT_NAME = "README.txt"
-NOTICES_NAME = "NOTICES.txt"
 DEBUG_LINK_SECTION = b".gnu_debuglink"
 # DLLs every supported Windows has; any other import must ship in the archive.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
@@ -49,9 +48,7 @@ INSTALLER_TEXT_MARKERS = ("Install layout", "Exit codes", "report.log", "qel")
 SAMPLE_EXIT_CODE = 73  # none of the launcher's own codes
 LAUNCH_REPORT_ID = "5725"
 LAUNCH_TIMEOUT_SECONDS = 120
-TOOLS_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
-sys.path.insert(0, TOOLS_DIR)
-import link_map  # noqa: E402  (found in TOOLS_DIR)
+TOOLS_DIR = os.path.dirname(os.path.abspath(release.__file__))
 
 
 def section_names(pe):
@@ -83,7 +80,7 @@ def pulled_libraries(map_path, build_dir):
     code from, and whether {fmt}'s code is in the image."""
     with open(map_path, encoding="utf-8", errors="replace") as map_file:
         text = map_file.read()
-    return link_map.third_party_names(text, build_dir), re.search(r"_ZN?K?3fmt", text) is not None
+    return link_map.third_party_names(text, build_dir, release.SOURCE_DIR), link_map.links_fmt(text)
 
 
 def check_notices(c, notices, map_path, build_dir):
@@ -314,7 +311,7 @@ def check_launch(c, arguments):
         c.check("exit code: the sample loader's", result.returncode, SAMPLE_EXIT_CODE)
         c.expect("the sample loader ran", os.path.exists(sample_report))
 
-        major_minor = ".".join(arguments.file_version.split(".")[:2])
+        major_minor = release.major_minor(arguments.file_version)
         log_path = os.path.join(os.environ["WINEPREFIX"], "drive_c", "ProgramData", "Qel Vendaro All", major_minor,
                                 "report.log")
         with open(log_path, encoding="utf-8", errors="replace") as log:
@@ -339,7 +336,7 @@ def main():
     parser.add_argument("--build-dir")
     parser.add_argument("--linker", choices=("lld", "gnu"))
     arguments = parser.parse_args()
-    arguments.release_version = ".".join(arguments.file_version.split(".")[:3])
+    arguments.release_version = release.release_version(arguments.file_version)
 
     c = check_image.Checker()
     if arguments.mode == "contents":
