@@ -9,6 +9,7 @@
 #include "Launcher.Seam.h"
 #include "Launcher.h"
 #include "LoaderEntry.h"
+#include "LoaderModule.Seam.h"
 #include "LoaderModule.h"
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Module.Win32.Seam.h"
@@ -217,6 +218,7 @@ TEST_F(LoadLoaderModuleTest, EmptyPathIsInvalidWithoutAnyLoad)
     SLoadResult result = LoadLoaderModule("", "loader.dll", "C:\\qel");
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::INVALID_PATH, result.eError);
+    EXPECT_EQ(SENTINEL_ERROR, result.uiSystemError);
     EXPECT_EQ(SENTINEL_ERROR, GetLastError());
 }
 
@@ -236,10 +238,58 @@ TEST_F(LoadLoaderModuleTest, MissingDependencyFailsBothAttemptsAndRestoresTheDir
 
     SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
 
-    EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_MOD_NOT_FOUND), result.uiSystemError);
     EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+}
+
+namespace
+{
+BOOL WINAPI ChangeDllDirectoryAndLastError(LPCWSTR wszDirectory)
+{
+    const BOOL bChanged = SetDllDirectoryW(wszDirectory);
+    SetLastError(SENTINEL_ERROR);
+    return bChanged;
+}
+
+BOOL WINAPI RefuseDllDirectory(LPCWSTR)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+} // namespace
+
+// The error reported is the failing call's, whatever the directory's restore
+// leaves in the thread's last error.
+TEST_F(LoadLoaderModuleTest, FailureCarriesTheFailingCallsErrorPastTheRestore)
+{
+    struct SCase
+    {
+        const char* szName;
+        DllDirectoryChangeFunction pChange;
+        uint32_t uiSystemError;
+        DWORD dwLastErrorAfter;
+    };
+    const SCase cases[] = {
+        {"the second load fails", &ChangeDllDirectoryAndLastError, ERROR_MOD_NOT_FOUND, SENTINEL_ERROR},
+        {"the search directory cannot be set", &RefuseDllDirectory, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},
+    };
+    const std::wstring wstrQel = StageQel(false);
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+        CScopedOverride override(SetDllDirectoryChangeFunction, c.pChange);
+
+        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), "loader.dll", Utf8(wstrQel));
+
+        EXPECT_FALSE(result.bHasValue);
+        EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
+        EXPECT_EQ(c.dwLastErrorAfter, GetLastError());
+        EXPECT_EQ(c.uiSystemError, result.uiSystemError);
+        EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+    }
 }
 
 // One loader imports qeldep.dll and loads at the first attempt; the other
