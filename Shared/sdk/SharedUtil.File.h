@@ -8,7 +8,7 @@
 // come back as false, an empty or unchanged text, or a null stream with errno.
 namespace SharedUtil
 {
-// Existence tests; any error answers false. Natively they follow symbolic
+// Existence tests; any error (running out of memory too) answers false. Natively they follow symbolic
 // links; on Windows a link answers as itself (a folder link is a folder).
 bool IsExistingDirectory(const SString& strPath);
 bool IsExistingFile(const SString& strPath);

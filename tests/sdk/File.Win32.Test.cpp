@@ -2,7 +2,11 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.Win32.Seam.h"
-#include "SharedUtil.File.Win32.h"
+#include "SharedUtil.Errno.Win32.h"
+#include "SharedUtil.File.h"
+#include "SharedUtil.FileAppend.Win32.h"
+#include "SharedUtil.FileOpen.Win32.h"
+#include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/AssertRecorder.h"
 #include "support/FailingAllocation.h"
