@@ -57,6 +57,7 @@ enum class ELinkPolicy
 // the open's error, or EACCES for what the checks refuse.
 CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD dwDisposition, ELinkPolicy eLinks,
                                       const WString* pwstrFinalPath = nullptr);
+
 // The append lock that AppendToFile holds around its one write: an exclusive
 // byte-range lock (LockFileEx) on this one byte, far past any data a file will
 // hold. Every writer that appends to a shared file takes it. Windows enforces
