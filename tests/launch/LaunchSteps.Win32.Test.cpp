@@ -315,25 +315,41 @@ TEST_F(LoadLoaderModuleTest, ModuleBesideTheLoaderIsFoundAndTheSearchDirectoryKe
     }
 }
 
-// The loader's file name is converted once more where memory runs out, and
-// the second attempt still loads it.
-TEST_F(LoadLoaderModuleTest, SecondAttemptLoadsWhenTheFileNameCannotBeConvertedAtFirst)
+// Each path that loading converts is converted once more where memory runs
+// out, and the loader still loads at the second attempt.
+TEST_F(LoadLoaderModuleTest, EachPathIsConvertedOnceMoreWhereMemoryRunsOut)
 {
     const std::wstring wstrQel = StageQel(true, L"late_dependent_loader.dll");
-    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+    const SString strLoaderPath = Utf8(wstrQel + L"\\loader.dll");
     const SString strFileName = "loader.dll";
+    const SString strInstallDirectory = Utf8(wstrQel);
+    struct SCase
     {
-        // The only text of that length on the way: the paths are longer.
-        CScopedFailingAllocation failing(WideTextBytes(strFileName.size()));
-        SLoadResult result = LoadLoaderModule(Utf8(wstrQel + L"\\loader.dll"), strFileName, Utf8(wstrQel));
-        SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
+        const char* szText;
+        std::size_t uiUnits;
+    };
+    // Each is the first wide text of its length on the way.
+    const SCase cases[] = {
+        {"the loader path", strLoaderPath.size()},
+        {"the file name", strFileName.size()},
+        {"the install directory", strInstallDirectory.size()},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szText);
+        ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+        {
+            CScopedFailingAllocation failing(WideTextBytes(c.uiUnits));
+            SLoadResult result = LoadLoaderModule(strLoaderPath, strFileName, strInstallDirectory);
+            SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
 
-        EXPECT_TRUE(failing.HasFailed());
-        ASSERT_TRUE(result.bHasValue);
-        EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+            EXPECT_TRUE(failing.HasFailed());
+            ASSERT_TRUE(result.bHasValue);
+            EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+        }
+        EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+        SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
     }
-    EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
-    SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
 }
 
 namespace
