@@ -5,7 +5,7 @@
 // platform's calls. Then what each part of a written line costs, and the cost
 // of a repeated line that the filter folds away.
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.File.Win32.h"
+#include "SharedUtil.FileAppend.Win32.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.ReportFilter.h"

@@ -80,7 +80,12 @@ void SetSilentAbort()
 #if defined(__x86_64__)
 // x86_64 finds exception handlers through the unwind tables, so the frame
 // that holds ours is a function written with its unwind data: it passes its
-// five arguments on to the entry point (the fifth from the caller's stack).
+// last four arguments on to the entry point (the fifth from the caller's
+// stack). Its frame: 32 bytes of shadow space, where the entry point may
+// keep its four register arguments, and 8 more so that the stack, which
+// stands 8 past a 16-byte boundary on entry (the return address), is on one
+// at the call: 40. The fifth argument lies past this frame, the return
+// address and the caller's shadow space for our four: 40 + 8 + 32 = 80.
 extern "C" int LaunchCallEntryThunk(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPrevInstance,
                                     char* szCmdLine, int nCmdShow);
 asm(R"(
@@ -90,17 +95,17 @@ asm(R"(
     .seh_proc LaunchCallEntryThunk
 LaunchCallEntryThunk:
     .seh_handler LaunchEntryEscapeHandler, @except
-    subq $56, %rsp
-    .seh_stackalloc 56
+    subq $40, %rsp
+    .seh_stackalloc 40
     .seh_endprologue
     movq %rcx, %rax
     movq %rdx, %rcx
     movq %r8, %rdx
     movq %r9, %r8
-    movl 96(%rsp), %r9d
+    movl 80(%rsp), %r9d
     callq *%rax
     nop
-    addq $56, %rsp
+    addq $40, %rsp
     retq
     .seh_endproc
 )");

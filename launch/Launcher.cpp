@@ -24,6 +24,10 @@ namespace Launch
 namespace
 {
 constexpr const char* LOADER_FILE_NAME = "loader.dll";
+// Taken literally, capitals and all, never filled with the version: the
+// shell groups taskbar buttons and pinned shortcuts by this text, so it must
+// stay the same from one version to the next and match what the client's
+// other programs set.
 constexpr const wchar_t* APPLICATION_IDENTITY = L"Valdrenne QELMAR_VERSION_MAJOR.QELMAR_VERSION_MINOR";
 constexpr const char* TROUBLE_LOADER_NOT_LOADABLE = "loader-dll-not-loadable";
 
@@ -46,19 +50,11 @@ int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strI
     SLoadResult loadResult = LoadLoaderModule(strLoaderPath, LOADER_FILE_NAME, strInstallDirectory);
     if (!loadResult.bHasValue)
     {
-        // Read at once: the failing load's error, which the DLL-directory
-        // scope's end inside LoadLoaderModule has left in place.
-        DWORD dwLoadError = GetLastError();
+        // Both failure classes are reported and helped alike.
         SString strMessage = FormatBraces("Launcher Main: Failed to load: '{}'\n\n{}", strLoaderPath,
-                                          DescribeSystemError(dwLoadError, true, true));
+                                          DescribeSystemError(loadResult.uiSystemError, true, true));
         WriteReportLog(REPORT_LOAD_FAILED, strMessage);
-        switch (loadResult.eError)
-        {
-        case ELoadFailure::INVALID_PATH:
-        case ELoadFailure::NOT_LOADABLE:
-            OfferTroubleHelp(TROUBLE_LOADER_NOT_LOADABLE, TROUBLE_ASK_FIRST, strMessage, "");
-            break;
-        }
+        OfferTroubleHelp(TROUBLE_LOADER_NOT_LOADABLE, TROUBLE_ASK_FIRST, strMessage, "");
         return static_cast<int>(EExitCode::LOADER_NOT_LOADABLE);
     }
 

@@ -1,8 +1,12 @@
 #include "LoaderModule.h"
+#include "LoaderModule.Seam.h"
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.LastError.Win32.h"
 #include "SharedUtil.Module.Win32.h"
+#include "SharedUtil.SeamSetter.h"
+
+#include <new>
 
 using namespace SharedUtil;
 
@@ -10,6 +14,35 @@ namespace Launch
 {
 namespace
 {
+DllDirectoryChangeFunction g_pDllDirectoryChange = &SetDllDirectoryW;
+
+// A failure of class eFailure with the thread's last error as it is now: the
+// error of the call that failed, before the DLL-directory scope's end (which
+// sets the directory again) can change it.
+SLoadResult LoadFailure(ELoadFailure eFailure)
+{
+    return SLoadResult::Failure(eFailure, GetLastError());
+}
+
+// Out of memory while converting: one more try into a fresh text; after
+// that an empty text, which fails the load as an invalid path.
+constexpr int CONVERSION_TRIES = 2;
+
+WString ConvertPath(const SString& strPath)
+{
+    for (int iTry = 0; iTry < CONVERSION_TRIES; ++iTry)
+    {
+        try
+        {
+            return Utf8ToWide(strPath);
+        }
+        catch (const std::bad_alloc&)
+        {
+        }
+    }
+    return WString();
+}
+
 // Reads the DLL search directory into strOut, sized as the system asked.
 void ReadDllDirectory(std::wstring& strOut, DWORD dwSize)
 {
@@ -55,42 +88,38 @@ CDllDirectoryScope::~CDllDirectoryScope()
 {
     if (!m_bRestore)
         return;
-    SetDllDirectoryW(m_strSavedDirectory.empty() ? nullptr : m_strSavedDirectory.c_str());
+    g_pDllDirectoryChange(m_strSavedDirectory.empty() ? nullptr : m_strSavedDirectory.c_str());
+}
+
+DllDirectoryChangeFunction SetDllDirectoryChangeFunction(DllDirectoryChangeFunction pFunction)
+{
+    return ReplaceSeamFunction(g_pDllDirectoryChange, pFunction, &SetDllDirectoryW);
 }
 
 SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
                              const SString& strInstallDirectory)
 {
-    WString wstrLoaderPath = Utf8ToWide(strLoaderPath);
+    WString wstrLoaderPath = ConvertPath(strLoaderPath);
     if (wstrLoaderPath.empty())
-        return SLoadResult::Failure(ELoadFailure::INVALID_PATH);
+        return LoadFailure(ELoadFailure::INVALID_PATH);
 
     if (HMODULE hModule = LoadWithSafeSearch(wstrLoaderPath.c_str()))
         return SLoadResult::Success(hModule);
 
     CDllDirectoryScope dllDirectoryScope;
 
-    WString wstrInstallDirectory = Utf8ToWide(strInstallDirectory);
-    WString wstrFileName;
-    try
-    {
-        wstrFileName = Utf8ToWide(strFileName);
-    }
-    catch (const std::bad_alloc&)
-    {
-        // Out of memory while converting: one more try into a fresh text.
-        wstrFileName = Utf8ToWide(strFileName);
-    }
+    WString wstrInstallDirectory = ConvertPath(strInstallDirectory);
+    WString wstrFileName = ConvertPath(strFileName);
     if (wstrInstallDirectory.empty() || wstrFileName.empty())
-        return SLoadResult::Failure(ELoadFailure::INVALID_PATH);
+        return LoadFailure(ELoadFailure::INVALID_PATH);
 
-    if (!SetDllDirectoryW(wstrInstallDirectory.c_str()))
-        return SLoadResult::Failure(ELoadFailure::NOT_LOADABLE);
+    if (!g_pDllDirectoryChange(wstrInstallDirectory.c_str()))
+        return LoadFailure(ELoadFailure::NOT_LOADABLE);
     dllDirectoryScope.m_bRestore = true;
 
     WString wstrSecondPath = wstrInstallDirectory + L'\\' + wstrFileName;
     if (HMODULE hModule = LoadWithSafeSearch(wstrSecondPath.c_str()))
         return SLoadResult::Success(hModule);
-    return SLoadResult::Failure(ELoadFailure::NOT_LOADABLE);
+    return LoadFailure(ELoadFailure::NOT_LOADABLE);
 }
 } // namespace Launch

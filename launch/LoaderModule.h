@@ -9,7 +9,8 @@
 
 namespace Launch
 {
-// The loaded loader module, or why it could not be loaded.
+// The loaded loader module, or why it could not be loaded and the system
+// error of the call that failed.
 using SLoadResult = SLaunchResult<HMODULE, ELoadFailure>;
 
 // Saves the process's DLL search directory and, once its owner has changed
@@ -32,8 +33,8 @@ public:
 // own folder or the system folder only; failing that, once more with the DLL
 // search directory set to the install directory, so that modules the
 // loader's code loads by name while it initialises are found there too. The
-// search directory is restored before returning. On failure the thread's
-// last error is the failing call's.
+// search directory is restored before returning. A failure carries the
+// failing call's error (uiSystemError), taken before the restore.
 SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
                              const SString& strInstallDirectory);
 } // namespace Launch

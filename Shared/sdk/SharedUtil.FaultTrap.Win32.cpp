@@ -8,7 +8,11 @@
 // function that jumps back to where the trap was set.
 namespace
 {
-// __builtin_setjmp keeps the frame pointer, the resume address and the stack pointer.
+// __builtin_setjmp rather than the runtime's setjmp: msvcrt's longjmp unwinds
+// the frames it leaves (through the unwind tables on x86_64, the SEH chain on
+// i386), and a thread resumed by hand after a fault may stand where no unwind
+// can walk. The builtin only puts back the frame and stack pointers and jumps
+// to the resume address; its buffer is the five words GCC documents.
 constexpr int JUMP_BUFFER_WORDS = 5;
 // AddVectoredExceptionHandler: ahead of any handler installed before.
 constexpr ULONG CALL_FIRST = 1;

@@ -9,7 +9,8 @@
 namespace SharedUtil
 {
 // Room the checked open offers for a handle's final path, in wide characters;
-// longer paths are let through unchecked.
+// longer paths are let through the network-share check (see
+// IsNetworkFinalPath).
 constexpr DWORD FINAL_PATH_CAPACITY = 1024;
 
 // GetFinalPathNameByHandleW's contract.

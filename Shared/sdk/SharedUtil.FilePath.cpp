@@ -109,19 +109,4 @@ bool IsReservedDeviceName(const char* szPath)
     return std::any_of(std::begin(RESERVED_NAMES), std::end(RESERVED_NAMES),
                        [svStem](const char* szName) { return EqualsNoCase(svStem, szName); });
 }
-
-SString JoinParts(const std::vector<SString>& parts, const SString& strDelimiter, int32_t iFirst, int32_t iCount)
-{
-    // 64-bit so that iFirst + iCount cannot overflow.
-    const int64_t iBegin = std::max<int64_t>(iFirst, 0);
-    const int64_t iEnd = std::min<int64_t>(static_cast<int64_t>(parts.size()), int64_t{iFirst} + iCount);
-    SString strResult;
-    for (int64_t i = iBegin; i < iEnd; ++i)
-    {
-        if (i > iBegin)
-            strResult.append(strDelimiter);
-        strResult.append(parts[static_cast<std::size_t>(i)]);
-    }
-    return strResult;
-}
 } // namespace SharedUtil

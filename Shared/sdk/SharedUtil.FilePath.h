@@ -1,13 +1,11 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <vector>
 
 #include "SString.h"
 
-// The rules about which paths the checked file open accepts, and the joining
-// of split path parts. Pure text operations, the same on every platform.
+// The rules about which paths the checked file open accepts. Pure text
+// operations, the same on every platform.
 namespace SharedUtil
 {
 // Longest path, in bytes, that the checked open accepts.
@@ -21,8 +19,4 @@ bool IsPermittedFilePath(const char* szPath);
 // True when the last component names a device (CON, PRN, AUX, NUL, COM1-9,
 // LPT1-9, CONIN$, CONOUT$), whatever its extension and letter case.
 bool IsReservedDeviceName(const char* szPath);
-
-// The parts from index max(iFirst, 0) to min(size, iFirst + iCount) - 1,
-// joined with the delimiter; empty when that range is empty.
-SString JoinParts(const std::vector<SString>& parts, const SString& strDelimiter, int32_t iFirst, int32_t iCount);
 } // namespace SharedUtil

@@ -1,5 +1,7 @@
 #include "SharedUtil.Path.h"
 
+#include <algorithm>
+
 namespace SharedUtil
 {
 namespace
@@ -87,5 +89,20 @@ SString GetFileNamePart(const SString& strPath)
     SString strFileName;
     SplitFolderAndFile(strPath, nullptr, &strFileName);
     return strFileName;
+}
+
+SString JoinParts(const std::vector<SString>& parts, const SString& strDelimiter, int32_t iFirst, int32_t iCount)
+{
+    // 64-bit so that iFirst + iCount cannot overflow.
+    const int64_t iBegin = std::max<int64_t>(iFirst, 0);
+    const int64_t iEnd = std::min<int64_t>(static_cast<int64_t>(parts.size()), int64_t{iFirst} + iCount);
+    SString strResult;
+    for (int64_t i = iBegin; i < iEnd; ++i)
+    {
+        if (i > iBegin)
+            strResult.append(strDelimiter);
+        strResult.append(parts[static_cast<std::size_t>(i)]);
+    }
+    return strResult;
 }
 } // namespace SharedUtil

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "SString.h"
 
 // Backslash-separated paths: joining, normalising and taking apart. Pure text
@@ -13,4 +16,8 @@ SString CombinePath(const SString& strFirst, const SString& strSecond, const SSt
 void SplitFolderAndFile(const SString& strPath, SString* pstrFolder, SString* pstrFileName);
 SString GetFolderPart(const SString& strPath);
 SString GetFileNamePart(const SString& strPath);
+
+// The parts from index max(iFirst, 0) to min(size, iFirst + iCount) - 1,
+// joined with the delimiter; empty when that range is empty.
+SString JoinParts(const std::vector<SString>& parts, const SString& strDelimiter, int32_t iFirst, int32_t iCount);
 } // namespace SharedUtil

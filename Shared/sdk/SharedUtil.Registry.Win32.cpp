@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.File.Win32.h"
+#include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.Registry.Win32.Seam.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ScopedHandle.Win32.h"

@@ -1,6 +1,7 @@
 #include "SharedUtil.ReportLog.Win32.h"
 
-#include "SharedUtil.File.Win32.h"
+#include "SharedUtil.FileAppend.Win32.h"
+#include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.Registry.h"

@@ -40,9 +40,12 @@ public:
         return hHandle;
     }
 
-    // Releases what is held, then holds hHandle.
+    // Releases what is held, then holds hHandle. Given the handle it already
+    // holds, it keeps holding it: closing it would leave a closed handle held.
     void Reset(Handle hHandle = Traits::Invalid())
     {
+        if (hHandle == m_hHandle)
+            return;
         if (Traits::IsValid(m_hHandle))
         {
             CLastErrorKeeper keepLastError;

@@ -1,7 +1,7 @@
 #include "SharedUtil.TroubleHelp.Win32.h"
 
 #include "SharedUtil.Clipboard.Win32.h"
-#include "SharedUtil.Encoding.h"
+#include "SharedUtil.MessageBox.Win32.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.Shell.Win32.h"
@@ -11,7 +11,6 @@ namespace SharedUtil
 {
 namespace
 {
-constexpr uint32_t TROUBLE_LOG_ID = 3200;
 constexpr uint32_t NO_LOG_CAP = 0;
 constexpr UINT TERMINATED_EXIT_CODE = 1;
 
@@ -36,7 +35,7 @@ void OpenHelpPage(const SString& strType)
 
 void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMessage, const SString& strErrorCode)
 {
-    WriteReportLog(TROUBLE_LOG_ID, SString().SetFormatted("Trouble %s", strType.c_str()), NO_LOG_CAP);
+    WriteReportLog(REPORT_TROUBLE, SString().SetFormatted("Trouble %s", strType.c_str()), NO_LOG_CAP);
     SetSetting(TROUBLE_RECORD_SETTING, BuildTroubleRecord(strType, iFlags, strMessage, strErrorCode));
 
     if (iFlags & TROUBLE_EXIT_FIRST)
@@ -83,10 +82,4 @@ bool ProcessPendingTroubleHelp()
     return true;
 }
 
-int ShowMessageBoxUtf8(HWND hOwner, const SString& strText, const SString& strCaption, unsigned int uiType)
-{
-    const WString wstrText = Utf8ToWide(strText);
-    const WString wstrCaption = Utf8ToWide(strCaption);
-    return MessageBoxW(hOwner, wstrText.c_str(), wstrCaption.c_str(), GetEffectiveMessageBoxType(uiType));
-}
 } // namespace SharedUtil

@@ -13,6 +13,4 @@ void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMess
 // True when the help counts as handled: the URL was opened, or the message
 // alone was to be shown.
 bool ProcessPendingTroubleHelp();
-
-int ShowMessageBoxUtf8(HWND hOwner, const SString& strText, const SString& strCaption, unsigned int uiType);
 } // namespace SharedUtil

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "SString.h"
 
 // On-line help for a problem the user can act on. The request is stored as
@@ -8,6 +10,10 @@
 // The flow itself is in SharedUtil.TroubleHelp.Win32.h.
 namespace SharedUtil
 {
+// The report-log id of OfferTroubleHelp's line; fixed, as the launch
+// sequence's ids (launch/LaunchIds.h) are: report.log readers rely on it.
+constexpr uint32_t REPORT_TROUBLE = 3200;
+
 // Trouble flags: what happens around the record and how it is shown.
 constexpr int TROUBLE_EXIT_FIRST = 0x01;
 constexpr int TROUBLE_ASK_FIRST = 0x02;
@@ -45,8 +51,4 @@ bool ParseTroubleRecord(const SString& strRecordText, STroubleRecord& outRecord)
 // then the markers replaced in a fixed order, values inserted as they stand.
 SString BuildTroubleUrl(const SString& strTemplate, const SString& strVersionExt, const SString& strSerial,
                         const SString& strType);
-
-// The message-box type ShowMessageBoxUtf8 passes on: a warning icon when none
-// is given, system-modal whenever topmost.
-unsigned int GetEffectiveMessageBoxType(unsigned int uiType);
 } // namespace SharedUtil

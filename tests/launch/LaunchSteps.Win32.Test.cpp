@@ -9,6 +9,7 @@
 #include "Launcher.Seam.h"
 #include "Launcher.h"
 #include "LoaderEntry.h"
+#include "LoaderModule.Seam.h"
 #include "LoaderModule.h"
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Module.Win32.Seam.h"
@@ -213,6 +214,7 @@ TEST_F(LoadLoaderModuleTest, EmptyPathIsInvalidWithoutAnyLoad)
     SLoadResult result = LoadLoaderModule("", "loader.dll", "C:\\qel");
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::INVALID_PATH, result.eError);
+    EXPECT_EQ(SENTINEL_ERROR, result.uiSystemError);
     EXPECT_EQ(SENTINEL_ERROR, GetLastError());
 }
 
@@ -232,10 +234,58 @@ TEST_F(LoadLoaderModuleTest, MissingDependencyFailsBothAttemptsAndRestoresTheDir
 
     SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
 
-    EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_MOD_NOT_FOUND), result.uiSystemError);
     EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+}
+
+namespace
+{
+BOOL WINAPI ChangeDllDirectoryAndLastError(LPCWSTR wszDirectory)
+{
+    const BOOL bChanged = SetDllDirectoryW(wszDirectory);
+    SetLastError(SENTINEL_ERROR);
+    return bChanged;
+}
+
+BOOL WINAPI RefuseDllDirectory(LPCWSTR)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+} // namespace
+
+// The error reported is the failing call's, whatever the directory's restore
+// leaves in the thread's last error.
+TEST_F(LoadLoaderModuleTest, FailureCarriesTheFailingCallsErrorPastTheRestore)
+{
+    struct SCase
+    {
+        const char* szName;
+        DllDirectoryChangeFunction pChange;
+        uint32_t uiSystemError;
+        DWORD dwLastErrorAfter;
+    };
+    const SCase cases[] = {
+        {"the second load fails", &ChangeDllDirectoryAndLastError, ERROR_MOD_NOT_FOUND, SENTINEL_ERROR},
+        {"the search directory cannot be set", &RefuseDllDirectory, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},
+    };
+    const std::wstring wstrQel = StageQel(false);
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+        CScopedOverride override(SetDllDirectoryChangeFunction, c.pChange);
+
+        SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
+
+        EXPECT_FALSE(result.bHasValue);
+        EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
+        EXPECT_EQ(c.dwLastErrorAfter, GetLastError());
+        EXPECT_EQ(c.uiSystemError, result.uiSystemError);
+        EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+    }
 }
 
 // One loader imports qeldep.dll and loads at the first attempt; the other
@@ -261,25 +311,41 @@ TEST_F(LoadLoaderModuleTest, ModuleBesideTheLoaderIsFoundAndTheSearchDirectoryKe
     }
 }
 
-// The loader's file name is converted once more where memory runs out, and
-// the second attempt still loads it.
-TEST_F(LoadLoaderModuleTest, SecondAttemptLoadsWhenTheFileNameCannotBeConvertedAtFirst)
+// Each path that loading converts is converted once more where memory runs
+// out, and the loader still loads at the second attempt.
+TEST_F(LoadLoaderModuleTest, EachPathIsConvertedOnceMoreWhereMemoryRunsOut)
 {
     const std::wstring wstrQel = StageQel(true, L"late_dependent_loader.dll");
-    ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+    const SString strLoaderPath = WideToUtf8(wstrQel + L"\\loader.dll");
     const SString strFileName = "loader.dll";
+    const SString strInstallDirectory = WideToUtf8(wstrQel);
+    struct SCase
     {
-        // The only text of that length on the way: the paths are longer.
-        CScopedFailingAllocation failing(WideTextBytes(strFileName.size()));
-        SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), strFileName, WideToUtf8(wstrQel));
-        SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
+        const char* szText;
+        std::size_t uiUnits;
+    };
+    // Each is the first wide text of its length on the way.
+    const SCase cases[] = {
+        {"the loader path", strLoaderPath.size()},
+        {"the file name", strFileName.size()},
+        {"the install directory", strInstallDirectory.size()},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szText);
+        ASSERT_TRUE(SetDllDirectoryW(L"C:\\windows"));
+        {
+            CScopedFailingAllocation failing(WideTextBytes(c.uiUnits));
+            SLoadResult result = LoadLoaderModule(strLoaderPath, strFileName, strInstallDirectory);
+            SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
 
-        EXPECT_TRUE(failing.HasFailed());
-        ASSERT_TRUE(result.bHasValue);
-        EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+            EXPECT_TRUE(failing.HasFailed());
+            ASSERT_TRUE(result.bHasValue);
+            EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
+        }
+        EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
+        SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
     }
-    EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
-    SharedUtil::CScopedModule leftOver(GetModuleHandleW(L"qeldep.dll"));
 }
 
 namespace

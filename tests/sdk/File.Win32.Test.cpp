@@ -2,7 +2,12 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.Win32.Seam.h"
-#include "SharedUtil.File.Win32.h"
+#include "SharedUtil.Errno.Win32.h"
+#include "SharedUtil.File.h"
+#include "SharedUtil.FileAppend.Win32.h"
+#include "SharedUtil.FileOpen.Win32.h"
+#include "SharedUtil.Path.h"
+#include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/AssertRecorder.h"
 #include "support/FailingAllocation.h"
@@ -584,6 +589,7 @@ TEST_F(FileWin32, CallsFailCleanlyWhereMemoryRunsOut)
     ASSERT_TRUE(WriteBytesToFile(WidePath(L"present.txt"), "a"));
     const SString strPresent = Path("present.txt");
     const SString strNew = Path("new.txt");
+    const SString strNewFolder = Path("newfolder");
     struct SMemoryCase
     {
         const char* szCall;
@@ -602,6 +608,11 @@ TEST_F(FileWin32, CallsFailCleanlyWhereMemoryRunsOut)
         {"AppendToFile", strPresent, [](const SString& strPath) { return AppendToFile(strPath, "b", 1, false); }},
         {"IsExistingFile", strPresent, [](const SString& strPath) { return IsExistingFile(strPath); }},
         {"IsExistingDirectory", m_strRoot, [](const SString& strPath) { return IsExistingDirectory(strPath); }},
+        {"AppendBelowFolder", strNew,
+         [](const SString& strPath)
+         { return AppendBelowFolder(GetFolderPart(strPath), GetFileNamePart(strPath), "b", 1); }},
+        {"HoldFolder", strNewFolder, [](const SString& strPath) { return HoldFolder(strPath).IsValid(); }},
+        {"GetLongPathForm", strPresent, [](const SString& strPath) { return !GetLongPathForm(strPath).empty(); }},
     };
     for (const SMemoryCase& c : cases)
     {
@@ -612,6 +623,7 @@ TEST_F(FileWin32, CallsFailCleanlyWhereMemoryRunsOut)
         EXPECT_TRUE(failing.HasFailed());
     }
     EXPECT_FALSE(Exists(WidePath(L"new.txt")));
+    EXPECT_FALSE(Exists(WidePath(L"newfolder")));
     EXPECT_EQ("a", ReadBytesFromFile(WidePath(L"present.txt")));
 }
 namespace

@@ -2,10 +2,7 @@
 
 #include "SharedUtil.FilePath.h"
 
-#include <cstdint>
-#include <limits>
 #include <string>
-#include <vector>
 
 using namespace SharedUtil;
 
@@ -123,37 +120,4 @@ TEST(FilePath, IsReservedDeviceNameLooksAtTheStemOfTheLastComponent)
         EXPECT_EQ(c.bExpected, IsReservedDeviceName(c.strPath.c_str()));
     }
     EXPECT_FALSE(IsReservedDeviceName(nullptr));
-}
-
-TEST(FilePath, JoinPartsJoinsTheClampedRange)
-{
-    const std::vector<SString> parts = {"a", "b", "c"};
-    constexpr int32_t MAX_INT = std::numeric_limits<int32_t>::max();
-    constexpr int32_t MIN_INT = std::numeric_limits<int32_t>::min();
-    struct SJoinCase
-    {
-        int32_t iFirst;
-        int32_t iCount;
-        std::string strExpected;
-    };
-    const SJoinCase cases[] = {
-        {0, 3, "a\\b\\c"},
-        {0, 2, "a\\b"},
-        {1, 1, "b"},
-        {0, 0, ""},
-        {-1, 2, "a"}, // starts at 0, ends before first + count
-        {2, 5, "c"},  // ends at the last part
-        {3, 1, ""},
-        {0, -1, ""},
-        {MAX_INT, MAX_INT, ""}, // first + count must not overflow
-        {MIN_INT, MAX_INT, ""},
-    };
-    for (const SJoinCase& c : cases)
-    {
-        SCOPED_TRACE(std::to_string(c.iFirst) + ", " + std::to_string(c.iCount));
-        EXPECT_EQ(c.strExpected, JoinParts(parts, "\\", c.iFirst, c.iCount));
-    }
-    EXPECT_EQ("a, b", JoinParts(parts, ", ", 0, 2));
-    EXPECT_EQ("", JoinParts({}, "\\", 0, 1));
-    EXPECT_EQ("\\x\\", JoinParts({"", "x", ""}, "\\", 0, 3)); // empty parts keep their separators
 }

@@ -2,7 +2,8 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.File.Win32.Seam.h"
-#include "SharedUtil.File.Win32.h"
+#include "SharedUtil.File.h"
+#include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.Win32.h"

@@ -70,6 +70,44 @@ TEST(ScopedHandle, ResetAndMoveReleaseWhatWasHeld)
     EXPECT_FALSE(IsOpen(hSecond));
 }
 
+TEST(ScopedHandle, ResetClosesWhatWasHeldUnlessItIsGivenAgain)
+{
+    enum class ENext
+    {
+        HELD,
+        OTHER,
+        NONE,
+    };
+    struct SCase
+    {
+        const char* szName;
+        ENext eNext;
+        bool bHeldStaysOpen;
+    };
+    const SCase cases[] = {
+        {"the held handle", ENext::HELD, true},
+        {"another handle", ENext::OTHER, false},
+        {"no handle", ENext::NONE, false},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        HANDLE hHeld = MakeEvent();
+        HANDLE hOther = MakeEvent();
+        ASSERT_NE(hHeld, nullptr);
+        ASSERT_NE(hOther, nullptr);
+        CScopedKernelHandle otherOwner(hOther);
+        HANDLE hNext = c.eNext == ENext::HELD ? hHeld : c.eNext == ENext::OTHER ? otherOwner.Take() : nullptr;
+        {
+            CScopedKernelHandle hEvent(hHeld);
+            hEvent.Reset(hNext);
+            EXPECT_EQ(c.bHeldStaysOpen, IsOpen(hHeld));
+            EXPECT_EQ(hNext, hEvent.Get());
+        }
+        EXPECT_FALSE(IsOpen(hHeld));
+    }
+}
+
 // CreateFileW reports failure as INVALID_HANDLE_VALUE, which is also the
 // pseudo-handle of the current process: closing it would be wrong.
 TEST(ScopedHandle, InvalidKernelValuesAreNotHandles)

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
-#include "SharedUtil.File.h"
+#include "SString.h"
+#include "SharedUtil.Encoding.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 
-// The Windows-only parts of the file utilities of SharedUtil.File.h.
+// Writing where others may have put a link: the checked open up to the
+// handle, held folders, the append lock and the appends built on them.
+// Nothing here throws; running out of memory fails a call as any other
+// failure does (FailOnOutOfMemory).
 namespace SharedUtil
 {
 // Creates every missing folder above the file; the last component is the file
-// name and is never created. Failures are ignored.
+// name and is never created. Failures are ignored; nothing is returned.
 void EnsureParentFolders(const SString& strFilePath);
 
 // Appends the bytes in binary with one write at the end of the file, under
@@ -19,26 +22,8 @@ void EnsureParentFolders(const SString& strFilePath);
 // process) never interleave, and no writer's bytes are written over. With
 // bResetAttributes, read-only, hidden and system marks are cleared first.
 // True when every byte was written; a length of 0 only creates the file.
+// False on any failure.
 bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes);
-
-// fopen with our path rules: refuses what IsPermittedFilePath refuses,
-// anything that is not a file on a local disk, and files on network shares.
-// On failure returns null with errno set.
-FILE* OpenFileChecked(const char* szPath, const char* szMode);
-
-// The all-users application-data folder, in its long form; empty on failure.
-SString GetAllUsersAppDataPath();
-
-// The long form of a path with 8.3 names; the input unchanged on failure.
-SString GetLongPathForm(const SString& strPath);
-
-// The text with its %VAR% references expanded; unexpanded when the expansion
-// fails or would be larger than MAX_EXPANDED_UNITS wide characters.
-constexpr uint32_t MAX_EXPANDED_UNITS = 0x80000;
-SString ExpandEnvironmentText(const wchar_t* szText);
-
-// The errno that OpenFileChecked reports for a failed CreateFileW.
-int ErrnoFromWin32Error(DWORD uiError);
 
 // AppendToFile with the attribute reset, to strRoot\strRelativePath where
 // others may have put a link in place of a folder below strRoot or of the
@@ -46,7 +31,7 @@ int ErrnoFromWin32Error(DWORD uiError);
 // nothing is created, reset or written when a folder below the root or the
 // file is a link (a junction, a symbolic link, a second hard link to the
 // file) or is not where its name says below the root's own final path. The
-// root itself may be a link.
+// root itself may be a link. False on any failure.
 bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength);
 
 // Opens a folder, creating it when missing, and holds it: while the handle
@@ -54,6 +39,24 @@ bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, c
 // folder cannot be had or its name is a reparse point (a junction, a symbolic
 // link); nothing is created or changed through such a link.
 CScopedKernelHandle HoldFolder(const SString& strPath);
+
+// What the checked open refuses besides its path rules.
+enum class ELinkPolicy
+{
+    FOLLOW_LINKS,
+    // Not the name itself when it is a reparse point (a symbolic link, a
+    // junction), and no file with more than one name.
+    REFUSE_LINKS,
+};
+
+// The checked open up to the handle, on which the appends and OpenFileChecked
+// build: our path rules, disk files only, no files on network shares; with
+// pwstrFinalPath, only the file whose final path that is. On failure an
+// invalid handle, with errno set: EINVAL for a path refused or that cannot be
+// converted (memory running out included), else as ErrnoFromWin32Error maps
+// the open's error, or EACCES for what the checks refuse.
+CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD dwDisposition, ELinkPolicy eLinks,
+                                      const WString* pwstrFinalPath = nullptr);
 
 // The append lock that AppendToFile holds around its one write: an exclusive
 // byte-range lock (LockFileEx) on this one byte, far past any data a file will
