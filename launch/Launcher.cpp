@@ -37,7 +37,7 @@ constexpr DWORD COM_INIT_FLAGS = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1D
 
 CoInitializeExFunction g_pfnCoInitializeEx = CoInitializeEx;
 CoUninitializeFunction g_pfnCoUninitialize = CoUninitialize;
-ApplicationIdentityFunction g_pfnSetApplicationIdentity = SetCurrentProcessExplicitAppUserModelID;
+ApplicationIdentityFunction g_pfnApplicationIdentity = SetCurrentProcessExplicitAppUserModelID;
 
 // Loads the loader and hands over to it; returns the exit code.
 int LaunchFromInstallDirectory(const SString& strLaunchPath, const SString& strInstallDirectory, HINSTANCE hInstance,
@@ -77,7 +77,7 @@ CoUninitializeFunction SetCoUninitializeFunction(CoUninitializeFunction pFunctio
 
 ApplicationIdentityFunction SetApplicationIdentityFunction(ApplicationIdentityFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pfnSetApplicationIdentity, pFunction, SetCurrentProcessExplicitAppUserModelID);
+    return ReplaceSeamFunction(g_pfnApplicationIdentity, pFunction, SetCurrentProcessExplicitAppUserModelID);
 }
 
 int RunLauncher(HINSTANCE hInstance, HINSTANCE hPrevInstance, const char* szCmdLine, int nCmdShow)
@@ -90,7 +90,7 @@ int RunLauncher(HINSTANCE hInstance, HINSTANCE hPrevInstance, const char* szCmdL
         WriteReportLog(REPORT_COM_FAILED, FormatBraces("Launcher Main: COM initialization failed (hr=0x{:08X})",
                                                        static_cast<uint32_t>(hrCom)));
 
-    g_pfnSetApplicationIdentity(APPLICATION_IDENTITY);
+    g_pfnApplicationIdentity(APPLICATION_IDENTITY);
 
     int iExitCode;
     {

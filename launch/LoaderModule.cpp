@@ -4,6 +4,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.LastError.Win32.h"
 #include "SharedUtil.Module.Win32.h"
+#include "SharedUtil.Path.h"
 #include "SharedUtil.SeamSetter.h"
 
 #include <new>
@@ -14,7 +15,7 @@ namespace Launch
 {
 namespace
 {
-DllDirectoryChangeFunction g_pDllDirectoryChange = &SetDllDirectoryW;
+DllDirectoryChangeFunction g_pfnDllDirectoryChange = &SetDllDirectoryW;
 
 // A failure of class eFailure with the thread's last error as it is now: the
 // error of the call that failed, before the DLL-directory scope's end (which
@@ -88,12 +89,12 @@ CDllDirectoryScope::~CDllDirectoryScope()
 {
     if (!m_bRestore)
         return;
-    g_pDllDirectoryChange(m_strSavedDirectory.empty() ? nullptr : m_strSavedDirectory.c_str());
+    g_pfnDllDirectoryChange(m_strSavedDirectory.empty() ? nullptr : m_strSavedDirectory.c_str());
 }
 
 DllDirectoryChangeFunction SetDllDirectoryChangeFunction(DllDirectoryChangeFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pDllDirectoryChange, pFunction, &SetDllDirectoryW);
+    return ReplaceSeamFunction(g_pfnDllDirectoryChange, pFunction, &SetDllDirectoryW);
 }
 
 SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
@@ -113,11 +114,11 @@ SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFil
     if (wstrInstallDirectory.empty() || wstrFileName.empty())
         return LoadFailure(ELoadFailure::INVALID_PATH);
 
-    if (!g_pDllDirectoryChange(wstrInstallDirectory.c_str()))
+    if (!g_pfnDllDirectoryChange(wstrInstallDirectory.c_str()))
         return LoadFailure(ELoadFailure::NOT_LOADABLE);
     dllDirectoryScope.m_bRestore = true;
 
-    WString wstrSecondPath = wstrInstallDirectory + L'\\' + wstrFileName;
+    WString wstrSecondPath = wstrInstallDirectory + WIDE_PATH_SEPARATOR + wstrFileName;
     if (HMODULE hModule = LoadWithSafeSearch(wstrSecondPath.c_str()))
         return SLoadResult::Success(hModule);
     return LoadFailure(ELoadFailure::NOT_LOADABLE);

@@ -24,7 +24,7 @@ int CallVsnprintf(char* szBuffer, std::size_t uiBufferSize, const char* szFormat
     return std::vsnprintf(szBuffer, uiBufferSize, szFormat, vlArgs);
 }
 
-SharedUtil::FormatPassFunction g_pFormatPass = CallVsnprintf;
+SharedUtil::FormatPassFunction g_pfnFormatPass = CallVsnprintf;
 
 // The format itself, made harmless to print: every "%" becomes "#".
 SString DescribeFailedFormat(const char* szPrefix, const char* szFormat)
@@ -49,7 +49,7 @@ void RunFormatPass(void* pContext)
     // Each pass consumes its own copy of the arguments.
     va_list vlPass;
     va_copy(vlPass, pPass->vlArgs);
-    int iResult = g_pFormatPass(pPass->szBuffer, pPass->uiLimit, pPass->szFormat, vlPass);
+    int iResult = g_pfnFormatPass(pPass->szBuffer, pPass->uiLimit, pPass->szFormat, vlPass);
     va_end(vlPass);
     pPass->iResult = iResult < 0 ? FORMAT_FAILED : iResult;
 }
@@ -74,7 +74,7 @@ namespace SharedUtil
 {
 FormatPassFunction SetFormatPassFunction(FormatPassFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pFormatPass, pFunction, CallVsnprintf);
+    return ReplaceSeamFunction(g_pfnFormatPass, pFunction, CallVsnprintf);
 }
 } // namespace SharedUtil
 

@@ -4,8 +4,8 @@
 // an assertion instead of the process ending. Shipping code never replaces it.
 namespace SharedUtil
 {
-using AssertHandler = void (*)(const char* szExpression, const char* szFile, int iLine);
+using AssertHandlerFunction = void (*)(const char* szExpression, const char* szFile, int iLine);
 
-// Installs pHandler (null: print and abort) and returns the one before.
-AssertHandler SetAssertHandler(AssertHandler pHandler);
+// Installs pFunction (null: print and abort) and returns the one before.
+AssertHandlerFunction SetAssertHandlerFunction(AssertHandlerFunction pFunction);
 } // namespace SharedUtil

@@ -15,16 +15,16 @@ void DefaultAssertHandler(const char* szExpression, const char* szFile, int iLin
     std::abort();
 }
 
-AssertHandler g_pAssertHandler = DefaultAssertHandler;
+AssertHandlerFunction g_pfnAssertHandler = DefaultAssertHandler;
 } // namespace
 
 void OnAssertFailed(const char* szExpression, const char* szFile, int iLine)
 {
-    g_pAssertHandler(szExpression, szFile, iLine);
+    g_pfnAssertHandler(szExpression, szFile, iLine);
 }
 
-AssertHandler SetAssertHandler(AssertHandler pHandler)
+AssertHandlerFunction SetAssertHandlerFunction(AssertHandlerFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pAssertHandler, pHandler, DefaultAssertHandler);
+    return ReplaceSeamFunction(g_pfnAssertHandler, pFunction, DefaultAssertHandler);
 }
 } // namespace SharedUtil

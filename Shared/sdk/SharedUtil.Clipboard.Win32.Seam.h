@@ -8,14 +8,13 @@
 // does not make them fail on demand. Shipping code never replaces them.
 namespace SharedUtil
 {
-// GlobalAlloc, SetClipboardData and GlobalFree.
-struct SClipboardMemoryCalls
-{
-    HGLOBAL (*pfnAlloc)(unsigned int uiFlags, std::size_t uiBytes);
-    HANDLE (*pfnSetData)(unsigned int uiFormat, HANDLE hMemory);
-    HGLOBAL (*pfnFree)(HGLOBAL hMemory);
-};
+using GlobalAllocFunction = HGLOBAL (*)(unsigned int uiFlags, std::size_t uiBytes);
+using ClipboardDataFunction = HANDLE (*)(unsigned int uiFormat, HANDLE hMemory);
+using GlobalFreeFunction = HGLOBAL (*)(HGLOBAL hMemory);
 
-// Installs the calls (a null member: the real call) and returns those before.
-SClipboardMemoryCalls SetClipboardMemoryCalls(SClipboardMemoryCalls calls);
+// Each installs pFunction (null: GlobalAlloc, SetClipboardData, GlobalFree)
+// and returns the one before.
+GlobalAllocFunction SetGlobalAllocFunction(GlobalAllocFunction pFunction);
+ClipboardDataFunction SetClipboardDataFunction(ClipboardDataFunction pFunction);
+GlobalFreeFunction SetGlobalFreeFunction(GlobalFreeFunction pFunction);
 } // namespace SharedUtil

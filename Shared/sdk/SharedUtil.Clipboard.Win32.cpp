@@ -51,12 +51,14 @@ HGLOBAL RealFree(HGLOBAL hMemory)
     return GlobalFree(hMemory);
 }
 
-constinit SClipboardMemoryCalls g_MemoryCalls = {RealAlloc, RealSetData, RealFree};
+constinit GlobalAllocFunction g_pfnGlobalAlloc = RealAlloc;
+constinit ClipboardDataFunction g_pfnClipboardData = RealSetData;
+constinit GlobalFreeFunction g_pfnGlobalFree = RealFree;
 
 // A block from the seam's allocation goes back through the seam's free.
 struct SClipboardBlockTraits : SGlobalMemoryTraits
 {
-    static void Close(Handle hMemory) { g_MemoryCalls.pfnFree(hMemory); }
+    static void Close(Handle hMemory) { g_pfnGlobalFree(hMemory); }
 };
 using CScopedClipboardBlock = CScopedHandle<SClipboardBlockTraits>;
 
@@ -73,7 +75,7 @@ void PlaceBlock(CScopedClipboardBlock block, const WString& wstrText, std::size_
     // reaches zero; only the last error tells them apart.
     SetLastError(0);
     const bool bUnlocked = GlobalUnlock(block.Get()) != 0 || GetLastError() == 0;
-    if (bUnlocked && g_MemoryCalls.pfnSetData(CF_UNICODETEXT, block.Get()))
+    if (bUnlocked && g_pfnClipboardData(CF_UNICODETEXT, block.Get()))
         static_cast<void>(block.Take()); // the clipboard owns the block from now on
 }
 
@@ -88,7 +90,7 @@ void CopyTextWhileLocked(const SString& strText)
     if (uiLength > MAX_CONVERTED_UNITS || uiLength + 1 > MAX_CLIPBOARD_TEXT_UNITS)
         return;
     const std::size_t uiUnits = uiLength + 1;
-    CScopedClipboardBlock block(g_MemoryCalls.pfnAlloc(GMEM_MOVEABLE, uiUnits * sizeof(WString::value_type)));
+    CScopedClipboardBlock block(g_pfnGlobalAlloc(GMEM_MOVEABLE, uiUnits * sizeof(WString::value_type)));
     if (block)
         PlaceBlock(std::move(block), wstrText, uiUnits);
 }
@@ -110,10 +112,18 @@ void CopyTextToClipboard(const SString& strText)
     }
 }
 
-SClipboardMemoryCalls SetClipboardMemoryCalls(SClipboardMemoryCalls calls)
+GlobalAllocFunction SetGlobalAllocFunction(GlobalAllocFunction pFunction)
 {
-    return {ReplaceSeamFunction(g_MemoryCalls.pfnAlloc, calls.pfnAlloc, RealAlloc),
-            ReplaceSeamFunction(g_MemoryCalls.pfnSetData, calls.pfnSetData, RealSetData),
-            ReplaceSeamFunction(g_MemoryCalls.pfnFree, calls.pfnFree, RealFree)};
+    return ReplaceSeamFunction(g_pfnGlobalAlloc, pFunction, RealAlloc);
+}
+
+ClipboardDataFunction SetClipboardDataFunction(ClipboardDataFunction pFunction)
+{
+    return ReplaceSeamFunction(g_pfnClipboardData, pFunction, RealSetData);
+}
+
+GlobalFreeFunction SetGlobalFreeFunction(GlobalFreeFunction pFunction)
+{
+    return ReplaceSeamFunction(g_pfnGlobalFree, pFunction, RealFree);
 }
 } // namespace SharedUtil

@@ -14,15 +14,15 @@ namespace SharedUtil
 constexpr DWORD FINAL_PATH_CAPACITY = 1024;
 
 // GetFinalPathNameByHandleW's contract.
-using FinalPathQuery = DWORD(WINAPI*)(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags);
+using FinalPathFunction = DWORD(WINAPI*)(HANDLE hFile, LPWSTR szPath, DWORD uiCapacity, DWORD uiFlags);
 
 // GetFileInformationByHandleEx's contract; asked for FileAttributeTagInfo,
 // whose attributes tell a reparse point (junction, symbolic link) apart, and
 // for FileStandardInfo, whose link count tells a file with other names.
-using FileInformationQuery = BOOL(WINAPI*)(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS eClass, LPVOID pInformation,
-                                           DWORD uiSize);
+using FileInformationFunction = BOOL(WINAPI*)(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS eClass, LPVOID pInformation,
+                                              DWORD uiSize);
 
-// Each installs pQuery (null: the system call) and returns the one before.
-FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery);
-FileInformationQuery SetFileInformationQuery(FileInformationQuery pQuery);
+// Each installs pFunction (null: the system call) and returns the one before.
+FinalPathFunction SetFinalPathFunction(FinalPathFunction pFunction);
+FileInformationFunction SetFileInformationFunction(FileInformationFunction pFunction);
 } // namespace SharedUtil

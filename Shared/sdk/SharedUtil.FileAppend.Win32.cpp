@@ -41,8 +41,8 @@ constexpr unsigned DWORD_BITS = 32;
 // Pause between two tries for a lock that another writer holds.
 constexpr DWORD APPEND_LOCK_RETRY_MS = 1;
 
-FinalPathQuery g_pFinalPathQuery = &GetFinalPathNameByHandleW;
-FileInformationQuery g_pFileInformationQuery = &GetFileInformationByHandleEx;
+FinalPathFunction g_pfnFinalPath = &GetFinalPathNameByHandleW;
+FileInformationFunction g_pfnFileInformation = &GetFileInformationByHandleEx;
 
 CScopedKernelHandle FailHandleWithErrno(int iErrno)
 {
@@ -55,7 +55,7 @@ CScopedKernelHandle FailHandleWithErrno(int iErrno)
 DWORD QueryOwnAttributes(HANDLE hFile)
 {
     FILE_ATTRIBUTE_TAG_INFO info = {};
-    if (!g_pFileInformationQuery(hFile, FileAttributeTagInfo, &info, sizeof(info)))
+    if (!g_pfnFileInformation(hFile, FileAttributeTagInfo, &info, sizeof(info)))
         return INVALID_FILE_ATTRIBUTES;
     return info.FileAttributes;
 }
@@ -73,7 +73,7 @@ bool IsReparsePoint(HANDLE hFile)
 bool HasOneName(HANDLE hFile)
 {
     FILE_STANDARD_INFO info = {};
-    return g_pFileInformationQuery(hFile, FileStandardInfo, &info, sizeof(info)) && info.NumberOfLinks == 1;
+    return g_pfnFileInformation(hFile, FileStandardInfo, &info, sizeof(info)) && info.NumberOfLinks == 1;
 }
 
 // Without the flag a link is followed before anything can look at it.
@@ -128,7 +128,7 @@ bool IsFinalPath(const wchar_t* szFinalPath, DWORD uiLength, const WString& wstr
 bool HasFinalPath(HANDLE hFile, const WString& wstrExpected)
 {
     wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
-    return IsFinalPath(szFinalPath, g_pFinalPathQuery(hFile, szFinalPath, FINAL_PATH_CAPACITY, 0), wstrExpected);
+    return IsFinalPath(szFinalPath, g_pfnFinalPath(hFile, szFinalPath, FINAL_PATH_CAPACITY, 0), wstrExpected);
 }
 
 // Where a folder really is, links on the way followed: its final path without
@@ -140,10 +140,10 @@ WString GetFolderFinalPath(const SString& strFolder)
     if (!hFolder.IsValid())
         return WString();
     wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
-    DWORD uiLength = g_pFinalPathQuery(hFolder.Get(), szFinalPath, FINAL_PATH_CAPACITY, 0);
+    DWORD uiLength = g_pfnFinalPath(hFolder.Get(), szFinalPath, FINAL_PATH_CAPACITY, 0);
     if (uiLength == 0 || uiLength >= FINAL_PATH_CAPACITY)
         return WString();
-    if (szFinalPath[uiLength - 1] == L'\\')
+    if (szFinalPath[uiLength - 1] == WIDE_PATH_SEPARATOR)
         --uiLength;
     return WString(szFinalPath, uiLength);
 }
@@ -206,7 +206,7 @@ CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD 
                 return FailHandleWithErrno(EACCES);
 
             wchar_t szFinalPath[FINAL_PATH_CAPACITY] = {};
-            const DWORD uiFinalLength = g_pFinalPathQuery(hFile.Get(), szFinalPath, FINAL_PATH_CAPACITY, 0);
+            const DWORD uiFinalLength = g_pfnFinalPath(hFile.Get(), szFinalPath, FINAL_PATH_CAPACITY, 0);
             if (IsNetworkFinalPath(szFinalPath, uiFinalLength) ||
                 (pwstrFinalPath && !IsFinalPath(szFinalPath, uiFinalLength, *pwstrFinalPath)))
                 return FailHandleWithErrno(EACCES);
@@ -252,14 +252,14 @@ bool AppendAtFinalPath(const SString& strPath, const WString& wstrFinalPath, con
 }
 } // namespace
 
-FinalPathQuery SetFinalPathQuery(FinalPathQuery pQuery)
+FinalPathFunction SetFinalPathFunction(FinalPathFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pFinalPathQuery, pQuery, &GetFinalPathNameByHandleW);
+    return ReplaceSeamFunction(g_pfnFinalPath, pFunction, &GetFinalPathNameByHandleW);
 }
 
-FileInformationQuery SetFileInformationQuery(FileInformationQuery pQuery)
+FileInformationFunction SetFileInformationFunction(FileInformationFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pFileInformationQuery, pQuery, &GetFileInformationByHandleEx);
+    return ReplaceSeamFunction(g_pfnFileInformation, pFunction, &GetFileInformationByHandleEx);
 }
 
 void EnsureParentFolders(const SString& strFilePath)
@@ -346,13 +346,13 @@ bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, c
             for (std::size_t uiPart = 0; uiPart + 1 < parts.size(); ++uiPart)
             {
                 strFolder = CombinePath(strFolder, parts[uiPart]);
-                wstrFinalPath += L'\\' + Utf8ToWide(parts[uiPart]);
+                wstrFinalPath += WIDE_PATH_SEPARATOR + Utf8ToWide(parts[uiPart]);
                 CScopedKernelHandle hFolder = HoldFolder(strFolder);
                 if (!hFolder.IsValid() || !HasFinalPath(hFolder.Get(), wstrFinalPath))
                     return false;
                 heldFolders.push_back(std::move(hFolder));
             }
-            wstrFinalPath += L'\\' + Utf8ToWide(parts.back());
+            wstrFinalPath += WIDE_PATH_SEPARATOR + Utf8ToWide(parts.back());
             return AppendAtFinalPath(strPath, wstrFinalPath, pData, uiLength);
         },
         [] { return false; });

@@ -5,13 +5,15 @@
 #include <iterator>
 #include <string_view>
 
+#include "SharedUtil.Path.h"
+
 namespace SharedUtil
 {
 namespace
 {
 bool IsSeparator(char c)
 {
-    return c == '\\' || c == '/';
+    return c == PATH_SEPARATOR || c == '/';
 }
 
 bool IsAsciiLetter(char c)

@@ -23,9 +23,9 @@ uint32_t CallGetFullPathName(const wchar_t* szPath, uint32_t uiSize, wchar_t* pB
     return GetFullPathNameW(szPath, uiSize, pBuffer, nullptr);
 }
 
-ModuleFileNameFunction g_pModuleFileName = CallGetModuleFileName;
-FullPathNameFunction g_pFullPathName = CallGetFullPathName;
-LibraryLoadFunction g_pLibraryLoad = &LoadLibraryExW;
+ModuleFileNameFunction g_pfnModuleFileName = CallGetModuleFileName;
+FullPathNameFunction g_pfnFullPathName = CallGetFullPathName;
+LibraryLoadFunction g_pfnLibraryLoad = &LoadLibraryExW;
 
 // The module file name, with the buffer grown until it fits; a name still cut
 // at the largest buffer is kept as it is.
@@ -35,7 +35,7 @@ WString ReadModuleFileName()
     while (true)
     {
         const uint32_t uiSize = static_cast<uint32_t>(buffer.size());
-        const uint32_t uiLength = g_pModuleFileName(buffer.data(), uiSize);
+        const uint32_t uiLength = g_pfnModuleFileName(buffer.data(), uiSize);
         if (uiLength < uiSize)
             return WString(buffer.data(), uiLength);
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || uiSize >= MODULE_PATH_MAX_UNITS)
@@ -50,11 +50,11 @@ WString ReadModuleFileName()
 // The full form of the path; the path unchanged when the system cannot give it.
 WString GetFullPathForm(const WString& wstrPath)
 {
-    const uint32_t uiSize = g_pFullPathName(wstrPath.c_str(), 0, nullptr);
+    const uint32_t uiSize = g_pfnFullPathName(wstrPath.c_str(), 0, nullptr);
     if (uiSize == 0)
         return wstrPath;
     std::vector<wchar_t> buffer(uiSize);
-    const uint32_t uiLength = g_pFullPathName(wstrPath.c_str(), uiSize, buffer.data());
+    const uint32_t uiLength = g_pfnFullPathName(wstrPath.c_str(), uiSize, buffer.data());
     // A length that does not fit is the size a changed path would need now.
     if (uiLength == 0 || uiLength >= uiSize)
         return wstrPath;
@@ -72,17 +72,17 @@ SString ReadExecutablePath()
 
 ModuleFileNameFunction SetModuleFileNameFunction(ModuleFileNameFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pModuleFileName, pFunction, CallGetModuleFileName);
+    return ReplaceSeamFunction(g_pfnModuleFileName, pFunction, CallGetModuleFileName);
 }
 
 FullPathNameFunction SetFullPathNameFunction(FullPathNameFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pFullPathName, pFunction, CallGetFullPathName);
+    return ReplaceSeamFunction(g_pfnFullPathName, pFunction, CallGetFullPathName);
 }
 
 LibraryLoadFunction SetLibraryLoadFunction(LibraryLoadFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pLibraryLoad, pFunction, &LoadLibraryExW);
+    return ReplaceSeamFunction(g_pfnLibraryLoad, pFunction, &LoadLibraryExW);
 }
 
 SString ReadExecutablePathForTesting()
@@ -98,6 +98,6 @@ SString GetExecutablePath()
 
 HMODULE LoadModule(const wchar_t* wszPath, DWORD dwFlags)
 {
-    return g_pLibraryLoad(wszPath, nullptr, dwFlags);
+    return g_pfnLibraryLoad(wszPath, nullptr, dwFlags);
 }
 } // namespace SharedUtil

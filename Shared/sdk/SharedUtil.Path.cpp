@@ -6,9 +6,8 @@ namespace SharedUtil
 {
 namespace
 {
-constexpr char SEPARATOR = '\\';
-constexpr const char* SZ_SEPARATOR = "\\";
-constexpr const char* SZ_DOUBLE_SEPARATOR = "\\\\";
+constexpr char SZ_SEPARATOR[] = {PATH_SEPARATOR, '\0'};
+constexpr char SZ_DOUBLE_SEPARATOR[] = {PATH_SEPARATOR, PATH_SEPARATOR, '\0'};
 constexpr const char* SZ_FORWARD_SLASH = "/";
 constexpr char DRIVE_OR_SCHEME_END = ':';
 // Where a drive letter's colon puts a following doubled separator: `C:\\`.
@@ -25,7 +24,7 @@ bool KeepsDoubleAt(const SString& strPath, std::size_t uiPos)
         return true;
     if (uiPos == DRIVE_DOUBLE_POSITION && strPath[DRIVE_COLON_POSITION] == DRIVE_OR_SCHEME_END)
         return false;
-    return strPath[uiPos - 1] == DRIVE_OR_SCHEME_END && strPath.find(SEPARATOR) == uiPos;
+    return strPath[uiPos - 1] == DRIVE_OR_SCHEME_END && strPath.find(PATH_SEPARATOR) == uiPos;
 }
 } // namespace
 

@@ -9,6 +9,12 @@
 // operations; nothing here touches the file system.
 namespace SharedUtil
 {
+// The separator of the paths this layer builds; a forward slash is read as
+// one too.
+constexpr char PATH_SEPARATOR = '\\';
+// The same, in the wide paths the Windows calls take.
+constexpr wchar_t WIDE_PATH_SEPARATOR = PATH_SEPARATOR;
+
 SString NormalizeSeparators(const SString& strPath);
 SString CombinePath(const SString& strFirst, const SString& strSecond);
 SString CombinePath(const SString& strFirst, const SString& strSecond, const SString& strThird,

@@ -1,3 +1,4 @@
+#include "SharedUtil.ProcessTag.Win32.Seam.h"
 #include "SharedUtil.ProcessTag.Win32.h"
 
 #include "SharedUtil.Module.Win32.h"

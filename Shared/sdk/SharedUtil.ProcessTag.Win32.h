@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-
 #include "SString.h"
 #include "SharedUtil.ProcessTag.h"
 #include "SharedUtil.Windows.h"
@@ -14,13 +12,4 @@ SString GetProcessLogTag();
 
 // Whether this process runs as the game; decided on first use.
 bool IsGameProcess();
-
-// How often the role test and the process snapshot have run in this process;
-// each runs at most once. For tests, which cannot see the caches otherwise.
-struct SProcessTagCounters
-{
-    uint32_t uiRoleTests = 0;
-    uint32_t uiSnapshots = 0;
-};
-SProcessTagCounters GetProcessTagCountersForTesting();
 } // namespace SharedUtil

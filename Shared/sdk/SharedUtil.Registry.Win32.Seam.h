@@ -7,7 +7,8 @@
 // ERROR_MORE_DATA on a value that grew. Shipping code never replaces it.
 namespace SharedUtil
 {
-using RegistryQueryFunction = decltype(&RegQueryValueExW);
+using RegistryQueryFunction = LSTATUS(WINAPI*)(HKEY hKey, LPCWSTR wszValueName, LPDWORD pReserved, LPDWORD pType,
+                                               LPBYTE pData, LPDWORD pSize);
 
 // Installs pFunction (null: RegQueryValueExW) and returns the one before.
 RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction);

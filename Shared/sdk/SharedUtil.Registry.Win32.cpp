@@ -36,7 +36,7 @@ constexpr uint32_t DWORD_BYTES = 4;
 constexpr uint32_t QWORD_BYTES = 8;
 constexpr unsigned BITS_PER_BYTE = 8;
 
-RegistryQueryFunction g_pQueryValue = &RegQueryValueExW;
+RegistryQueryFunction g_pfnRegistryQuery = &RegQueryValueExW;
 
 bool IsStringType(DWORD dwType)
 {
@@ -56,7 +56,7 @@ bool QueryValueData(HKEY hKey, const wchar_t* wszValueName, uint32_t uiBytes, ui
     {
         const auto [pData, uiCapacity] = allocate(static_cast<uint32_t>(uiRequest));
         DWORD dwSize = static_cast<DWORD>(uiRequest);
-        const LSTATUS lResult = g_pQueryValue(hKey, wszValueName, nullptr, nullptr, pData, &dwSize);
+        const LSTATUS lResult = g_pfnRegistryQuery(hKey, wszValueName, nullptr, nullptr, pData, &dwSize);
         if (lResult == ERROR_SUCCESS)
         {
             uiReturnedBytes = std::min<uint32_t>(dwSize, uiCapacity);
@@ -154,7 +154,7 @@ bool ReadValueText(HKEY hKey, const wchar_t* wszValueName, SString& strOutText)
 {
     DWORD dwType = REG_NONE;
     DWORD dwSize = 0;
-    const LSTATUS lResult = g_pQueryValue(hKey, wszValueName, nullptr, &dwType, nullptr, &dwSize);
+    const LSTATUS lResult = g_pfnRegistryQuery(hKey, wszValueName, nullptr, &dwType, nullptr, &dwSize);
     if (lResult != ERROR_SUCCESS && lResult != ERROR_MORE_DATA)
         return false;
     if (dwSize > MAX_REGISTRY_VALUE_BYTES)
@@ -186,7 +186,7 @@ SString ReadFromViews(HKEY hRoot, const char* szSubKey, const char* szValueName,
 
 RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pQueryValue, pFunction, &RegQueryValueExW);
+    return ReplaceSeamFunction(g_pfnRegistryQuery, pFunction, &RegQueryValueExW);
 }
 
 SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName)

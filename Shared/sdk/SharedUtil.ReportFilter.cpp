@@ -25,7 +25,7 @@ ReportTime ReadRealTime()
     return floor<seconds>(system_clock::now()).time_since_epoch().count();
 }
 
-ReportClockFunction g_pReportClock = ReadRealTime;
+ReportClockFunction g_pfnReportClock = ReadRealTime;
 
 // YYYY-MM-DD HH:MM:SS of the UTC calendar, computed without the C library's
 // shared gmtime buffer.
@@ -45,12 +45,12 @@ SString FormatUtcTimeStamp(ReportTime tTime)
 
 ReportClockFunction SetReportClockFunction(ReportClockFunction pFunction)
 {
-    return ReplaceSeamFunction(g_pReportClock, pFunction, ReadRealTime);
+    return ReplaceSeamFunction(g_pfnReportClock, pFunction, ReadRealTime);
 }
 
 ReportTime GetReportTime()
 {
-    return g_pReportClock();
+    return g_pfnReportClock();
 }
 
 void CReportRepeatFilter::AddLine(const SReportLine& line)

@@ -28,11 +28,7 @@ SString DescribeSystemError(uint32_t uiErrorCode, bool bStripLineBreaks, bool bW
         strText = strText.ReplaceAll("\n", "").ReplaceAll("\r", "");
 
     if (bWithCode)
-    {
-        SString strWithCode;
-        strWithCode.SetFormatted("Error %u: %s", uiErrorCode, strText.c_str());
-        return strWithCode;
-    }
+        return SString("Error %u: %s", uiErrorCode, strText.c_str());
     return strText;
 }
 } // namespace SharedUtil

@@ -20,6 +20,7 @@ constexpr const char* BROWSER_NOTICE_TEXT = "Your browser will now display a web
                                             "(If the page fails to load, paste (CTRL-V) the URL into your web browser)";
 constexpr const char* BROWSER_NOTICE_CAPTION = "Qel: Vendaro";
 
+static_assert(TROUBLE_ICON_MASK == (MB_ICONHAND | MB_ICONQUESTION | MB_ICONEXCLAMATION | MB_ICONASTERISK));
 constexpr unsigned int QUESTION_BOX_TYPE = MB_TOPMOST | MB_YESNO;
 constexpr unsigned int MESSAGE_BOX_TYPE = MB_TOPMOST | MB_OK;
 constexpr unsigned int BROWSER_NOTICE_TYPE = MB_TOPMOST | MB_ICONASTERISK | MB_OK;
@@ -35,7 +36,7 @@ void OpenHelpPage(const SString& strType)
 
 void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMessage, const SString& strErrorCode)
 {
-    WriteReportLog(REPORT_TROUBLE, SString().SetFormatted("Trouble %s", strType.c_str()), NO_LOG_CAP);
+    WriteReportLog(REPORT_TROUBLE, SString("Trouble %s", strType.c_str()), NO_LOG_CAP);
     SetSetting(TROUBLE_RECORD_SETTING, BuildTroubleRecord(strType, iFlags, strMessage, strErrorCode));
 
     if (iFlags & TROUBLE_EXIT_FIRST)
@@ -57,7 +58,7 @@ bool ProcessPendingTroubleHelp()
     // Consumed before anything is shown: a record is acted on once at most.
     SetSetting(TROUBLE_RECORD_SETTING, "");
 
-    const SString strTitle = SString().SetFormatted("Qel: Vendaro %s   (CTRL+C to copy)", record.strErrorCode.c_str());
+    const SString strTitle = SString("Qel: Vendaro %s   (CTRL+C to copy)", record.strErrorCode.c_str());
     const unsigned int uiIconBits = static_cast<unsigned int>(record.iFlags & TROUBLE_ICON_MASK);
 
     if (record.iFlags & TROUBLE_ASK_FIRST)

@@ -101,8 +101,9 @@ protected:
     }
 
 private:
-    CScopedOverride<SClipboardMemoryCalls> m_MemoryCalls{SetClipboardMemoryCalls,
-                                                         {LoggedAlloc, LoggedSetData, LoggedFree}};
+    CScopedOverride<GlobalAllocFunction> m_Alloc{SetGlobalAllocFunction, LoggedAlloc};
+    CScopedOverride<ClipboardDataFunction> m_SetData{SetClipboardDataFunction, LoggedSetData};
+    CScopedOverride<GlobalFreeFunction> m_Free{SetGlobalFreeFunction, LoggedFree};
 };
 } // namespace
 

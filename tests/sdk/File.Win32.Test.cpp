@@ -123,7 +123,7 @@ public:
     static inline bool ms_bDiskHandle = false;
 
 private:
-    TestSupport::CScopedOverride<FinalPathQuery> m_Query{SetFinalPathQuery, &Answer};
+    TestSupport::CScopedOverride<FinalPathFunction> m_Query{SetFinalPathFunction, &Answer};
 };
 } // namespace
 
@@ -659,7 +659,7 @@ TEST_F(FileWin32, AppendBelowFolderWritesNothingItCannotExamine)
     struct SQueryCase
     {
         const char* szUnanswered;
-        FinalPathQuery pFinalPath;
+        FinalPathFunction pFinalPath;
         FILE_INFO_BY_HANDLE_CLASS eInformation;
     };
     const SQueryCase cases[] = {
@@ -671,8 +671,8 @@ TEST_F(FileWin32, AppendBelowFolderWritesNothingItCannotExamine)
     {
         SCOPED_TRACE(c.szUnanswered);
         g_eUnanswered = c.eInformation;
-        TestSupport::CScopedOverride information(SetFileInformationQuery, &LeaveOneClassUnanswered);
-        TestSupport::CScopedOverride finalPath(SetFinalPathQuery, c.pFinalPath);
+        TestSupport::CScopedOverride information(SetFileInformationFunction, &LeaveOneClassUnanswered);
+        TestSupport::CScopedOverride finalPath(SetFinalPathFunction, c.pFinalPath);
         EXPECT_FALSE(AppendBelowFolder(m_strRoot, "Qel\\report.log", "c", 1));
         EXPECT_EQ("ab", ReadBytesFromFile(wstrLog));
         EXPECT_TRUE(GetFileAttributesW(wstrLog.c_str()) & FILE_ATTRIBUTE_HIDDEN);

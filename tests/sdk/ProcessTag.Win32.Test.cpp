@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "SharedUtil.ProcessTag.Win32.Seam.h"
 #include "SharedUtil.ProcessTag.Win32.h"
 #include "support/FileBytes.h"
 #include "support/Probe.Win32.h"

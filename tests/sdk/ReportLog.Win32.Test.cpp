@@ -541,8 +541,8 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
         ASSERT_TRUE(bRealLink || testCase.eKind != ELinkKind::HARD_LINK);
         // The stand-in is the target: it is what a write through the link would change.
         std::wstring wstrTouched = wstrTarget;
-        std::optional<TestSupport::CScopedOverride<FileInformationQuery>> standIn;
-        std::optional<TestSupport::CScopedOverride<FinalPathQuery>> standInFinalPath;
+        std::optional<TestSupport::CScopedOverride<FileInformationFunction>> standIn;
+        std::optional<TestSupport::CScopedOverride<FinalPathFunction>> standInFinalPath;
         if (!bRealLink)
         {
             wstrTouched = wstrLink;
@@ -555,7 +555,7 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
             }
             g_StandInLink = QueryFileIdOfPath(wstrLink);
             ASSERT_TRUE(g_StandInLink.has_value());
-            standIn.emplace(SetFileInformationQuery, &ReportStandInAsLink);
+            standIn.emplace(SetFileInformationFunction, &ReportStandInAsLink);
         }
         const std::wstring wstrLogBehind = wstrTouched + L"\\report.log";
         if (testCase.bLogBehind)
@@ -564,7 +564,7 @@ TEST_F(ReportLogFile, NeverWritesThroughALinkInPlaceOfItsFoldersOrFile)
             if (!bRealLink)
             {
                 g_StandInLog = QueryFileIdOfPath(wstrLogBehind);
-                standInFinalPath.emplace(SetFinalPathQuery, &ReportStandInLogElsewhere);
+                standInFinalPath.emplace(SetFinalPathFunction, &ReportStandInLogElsewhere);
             }
         }
         RecordProperty(strCase, bHostLink   ? "real link made by the host"

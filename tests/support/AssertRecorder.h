@@ -25,6 +25,6 @@ private:
     }
     static void Record(const char* szExpression, const char*, int) { Recorded().push_back(szExpression); }
 
-    CScopedOverride<SharedUtil::AssertHandler> m_Override{SharedUtil::SetAssertHandler, Record};
+    CScopedOverride<SharedUtil::AssertHandlerFunction> m_Override{SharedUtil::SetAssertHandlerFunction, Record};
 };
 } // namespace TestSupport

@@ -1,6 +1,7 @@
 // Started by the tests under other names and in other folders: prints what
 // this process knows about itself, one "key=value" line each.
 #include "SharedUtil.Module.Win32.h"
+#include "SharedUtil.ProcessTag.Win32.Seam.h"
 #include "SharedUtil.ProcessTag.Win32.h"
 #include "SharedUtil.Windows.h"
 
