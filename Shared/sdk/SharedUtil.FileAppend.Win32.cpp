@@ -10,7 +10,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Errno.Win32.h"
 #include "SharedUtil.File.h"
-#include "SharedUtil.File.Win32.Seam.h"
+#include "SharedUtil.FileAppend.Win32.Seam.h"
 #include "SharedUtil.FilePath.h"
 #include "SharedUtil.OutOfMemory.h"
 #include "SharedUtil.Path.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SharedUtil.Encoding.h"
-#include "SharedUtil.File.Win32.Seam.h"
+#include "SharedUtil.FileAppend.Win32.Seam.h"
 #include "SharedUtil.Errno.Win32.h"
 #include "SharedUtil.File.h"
 #include "SharedUtil.FileAppend.Win32.h"
