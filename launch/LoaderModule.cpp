@@ -4,6 +4,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.LastError.Win32.h"
 #include "SharedUtil.Module.Win32.h"
+#include "SharedUtil.OutOfMemory.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.SeamSetter.h"
 
@@ -27,21 +28,10 @@ SLoadResult LoadFailure(ELoadFailure eFailure)
 
 // Out of memory while converting: one more try into a fresh text; after
 // that an empty text, which fails the load as an invalid path.
-constexpr int CONVERSION_TRIES = 2;
-
 WString ConvertPath(const SString& strPath)
 {
-    for (int iTry = 0; iTry < CONVERSION_TRIES; ++iTry)
-    {
-        try
-        {
-            return Utf8ToWide(strPath);
-        }
-        catch (const std::bad_alloc&)
-        {
-        }
-    }
-    return WString();
+    const auto convert = [&strPath] { return Utf8ToWide(strPath); };
+    return FailOnOutOfMemory(convert, [&convert] { return FailOnOutOfMemory(convert, [] { return WString(); }); });
 }
 
 // Reads the DLL search directory into strOut, sized as the system asked.
