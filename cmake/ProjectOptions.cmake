@@ -85,6 +85,14 @@ function(ship_image executable)
     target_link_options(${executable} PRIVATE -Wl,--gc-sections)
 endfunction()
 
+# Starts a GUI executable of the clang builds through the image's own entry
+# point, which seeds the stack protector's guard where the system loader did
+# not, before any protected function runs (launch/image/StackGuard.cpp).
+function(use_stack_guard executable)
+    target_link_libraries(${executable} PRIVATE stack_guard)
+    target_link_options(${executable} PRIVATE -Wl,--entry=LaunchImageStartup)
+endfunction()
+
 # `make coverage`: gcov's counters in every project target. Unoptimised, so
 # each line and branch counted is one of the source; updated atomically, as
 # tests run code on several threads at once; libgcov is static, so a

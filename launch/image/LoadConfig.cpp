@@ -5,6 +5,8 @@
 //   count and flags that lld defines with --guard-cf;
 // - DependentLoadFlags: the DLLs the image imports are looked up in System32
 //   only;
+// - SecurityCookie: the stack protector's guard, which the system seeds as
+//   it maps the image;
 // - on i386, the SafeSEH table: every frame handler the image registers.
 //   Windows calls no handler of the image that is not listed. The only one
 //   is the entry guard's (EntryGuard.cpp); GCC's runtime, linked in too,
@@ -36,7 +38,7 @@ __load_config_used:
     .short 0                    # CSDVersion
     .short 0x0800               # DependentLoadFlags: LOAD_LIBRARY_SEARCH_SYSTEM32
     .long 0                     # EditList
-    .long 0                     # SecurityCookie: the stack protector keeps its own
+    .long ___stack_chk_guard    # SecurityCookie: the stack protector's guard (StackGuard.cpp)
     .long .Lsafe_seh_table      # SEHandlerTable
     .long (.Lsafe_seh_table_end - .Lsafe_seh_table) / 4 # SEHandlerCount
     .long ___guard_check_icall_fptr # GuardCFCheckFunctionPointer
@@ -68,7 +70,7 @@ _load_config_used:
     .short 0                    # CSDVersion
     .short 0x0800               # DependentLoadFlags: LOAD_LIBRARY_SEARCH_SYSTEM32
     .quad 0                     # EditList
-    .quad 0                     # SecurityCookie: the stack protector keeps its own
+    .quad __stack_chk_guard     # SecurityCookie: the stack protector's guard (StackGuard.cpp)
     .quad 0, 0                  # SEHandlerTable, SEHandlerCount: i386 only
     .quad __guard_check_icall_fptr # GuardCFCheckFunctionPointer
     .quad __guard_dispatch_icall_fptr # GuardCFDispatchFunctionPointer

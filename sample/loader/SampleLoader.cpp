@@ -14,7 +14,9 @@
 // When the launcher frees the module, a last line "freed: yes" is appended
 // to the report file. On i386 the report also says how many of the frame
 // handlers registered on the thread lie in the launcher's image, and how
-// many of those its SafeSEH table lists.
+// many of those its SafeSEH table lists. It also gives the value of the
+// launcher's stack guard, the variable its load configuration names as
+// SecurityCookie ("none" without one).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +38,7 @@ constexpr DWORD DLL_DIRECTORY_MAX = 32768;
 constexpr DWORD MSVC_CPP_EXCEPTION = 0xE06D7363;
 constexpr ULONG_PTR MSVC_CPP_EXCEPTION_MAGIC = 0x19930520;
 constexpr std::size_t ERROR_MODE_TEXT_SIZE = 16;
+constexpr std::size_t GUARD_TEXT_SIZE = 24;
 
 std::string g_strDllDirectoryAtLoad;
 
@@ -74,6 +77,13 @@ std::string ReadDllDirectory()
     return strDirectory;
 }
 
+const IMAGE_DATA_DIRECTORY& GetLauncherDirectory(const BYTE* pBase, unsigned int uiEntry)
+{
+    const auto* pHeaders =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    return pHeaders->OptionalHeader.DataDirectory[uiEntry];
+}
+
 #if defined(__i386__)
 // A chain longer than this is not a chain of frames.
 constexpr unsigned int FRAME_CHAIN_MAX = 4096;
@@ -85,7 +95,7 @@ std::string DescribeLauncherFrameHandlers()
     const auto* pBase = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
     const auto* pHeaders =
         reinterpret_cast<const IMAGE_NT_HEADERS32*>(pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = pHeaders->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    const IMAGE_DATA_DIRECTORY& directory = GetLauncherDirectory(pBase, IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
     const DWORD* pTable = nullptr;
     DWORD dwCount = 0;
     if (directory.VirtualAddress != 0)
@@ -115,6 +125,23 @@ std::string DescribeLauncherFrameHandlers()
     return std::to_string(uiInImage) + " listed " + std::to_string(uiListed);
 }
 #endif
+
+// The value the launcher's stack protector checks frames against.
+std::string DescribeLauncherStackGuard()
+{
+    const auto* pBase = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
+    const IMAGE_DATA_DIRECTORY& directory = GetLauncherDirectory(pBase, IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
+    if (directory.VirtualAddress == 0)
+        return "none";
+    const auto* pConfig = reinterpret_cast<const IMAGE_LOAD_CONFIG_DIRECTORY*>(pBase + directory.VirtualAddress);
+    if (pConfig->Size < offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, SecurityCookie) + sizeof(pConfig->SecurityCookie) ||
+        pConfig->SecurityCookie == 0)
+        return "none";
+    char szGuard[GUARD_TEXT_SIZE];
+    std::snprintf(szGuard, sizeof(szGuard), "0x%llX",
+                  static_cast<unsigned long long>(*reinterpret_cast<const std::uintptr_t*>(pConfig->SecurityCookie)));
+    return szGuard;
+}
 
 std::string ReadErrorMode()
 {
@@ -202,6 +229,7 @@ extern "C" __declspec(dllexport) int __cdecl DoWinMain(HINSTANCE hInstance, HINS
     strReport += "error-mode: " + ReadErrorMode() + "\n";
     // Where the C runtime (shared with the launcher) sends its messages.
     strReport += "runtime-error-mode: " + std::to_string(_set_error_mode(_REPORT_ERRMODE)) + "\n";
+    strReport += "launcher-stack-guard: " + DescribeLauncherStackGuard() + "\n";
 #if defined(__i386__)
     strReport += "launcher-frame-handlers: " + DescribeLauncherFrameHandlers() + "\n";
 #endif
