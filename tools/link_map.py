@@ -35,6 +35,17 @@ def linked_files(map_text):
     return _lld_linked_files(map_text) if is_lld_map(map_text) else _gnu_linked_files(map_text)
 
 
+def lld_archive_members(map_text):
+    """The archive members that lld's map shows code or data taken from, as
+    "archive:member" ("libssp:ssp.o")."""
+    members = set()
+    for line in map_text.splitlines():
+        symbol = LLD_SYMBOL_LINE.match(line)
+        if symbol and ":" in symbol.group(1) and not symbol.group(1).startswith("<"):
+            members.add(symbol.group(1))
+    return members
+
+
 def _gnu_linked_files(map_text):
     files = set()
     in_members = False

@@ -116,6 +116,12 @@ DLLCHAR_EX_CET_COMPAT = 0x0001
 UNNEEDED_IMPORTS = {"SuspendThread", "GetThreadContext", "SetThreadContext", "SetSystemTime"}
 # The one frame handler the launcher registers (launch/EntryGuard.cpp).
 ENTRY_HANDLER = "LaunchEntryEscapeHandler"
+# The value a stack guard holds in the file, which the system loader replaces
+# with a random one in the variable that SecurityCookie names.
+DEFAULT_SECURITY_COOKIE = {"i386": 0xBB40E64E, "amd64": 0x00002B992DDFA232}
+# libssp's member that seeds its own guard, with a constructor that loads a
+# cryptographic provider at every start.
+GUARD_SEEDING_MEMBERS = {"libssp:ssp.o"}
 # What GNU ld 2.40 and GCC 12, the second compiler's toolchain, cannot make.
 NOT_MADE_BY_GNU = {
     "safe exception handlers (SafeSEH table)": "GNU ld writes no SafeSEH table",
@@ -124,7 +130,7 @@ NOT_MADE_BY_GNU = {
 }
 
 
-def check_hardening(c, image, debug_symbols, machine, linker):
+def check_hardening(c, image, debug_symbols, machine, linker, map_path):
     print("== hardening")
     dll_flags = image.OPTIONAL_HEADER.DllCharacteristics
     relocations = image.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
@@ -150,6 +156,10 @@ def check_hardening(c, image, debug_symbols, machine, linker):
     c.check("shadow-stack compatibility: not set", extended_dll_flags(image) & DLLCHAR_EX_CET_COMPAT, 0)
     if linker == "lld":
         check_load_configuration(c, image, debug_symbols, machine)
+        with open(map_path, encoding="utf-8", errors="replace") as map_file:
+            members = link_map.lld_archive_members(map_file.read())
+        c.check("stack buffer overrun detection: no libssp member that seeds a guard",
+                sorted(members & GUARD_SEEDING_MEMBERS), [])
         return
     load_config = image.OPTIONAL_HEADER.DATA_DIRECTORY[
         pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG"]]
@@ -193,6 +203,7 @@ def check_load_configuration(c, image, debug_symbols, machine):
     if machine == "amd64":
         c.expect("control-flow guard: the dispatch pointer",
                  in_image(getattr(config, "GuardCFDispatchFunctionPointer", 0)))
+    check_security_cookie(c, image, config, debug_symbols, machine)
     # pefile 2023 still calls DependentLoadFlags by its old name.
     c.check("System32-only imports: DependentLoadFlags",
             hex(getattr(config, "DependentLoadFlags", getattr(config, "Reserved1", 0))),
@@ -207,6 +218,24 @@ def check_load_configuration(c, image, debug_symbols, machine):
     handler = debug_symbols.get(ENTRY_HANDLER)
     c.expect("safe exception handlers: the entry guard's handler is listed",
              handler is not None and handler - base in table, "%r not in %r" % (handler, table))
+
+
+def check_security_cookie(c, image, config, debug_symbols, machine):
+    """SecurityCookie names the stack protector's guard: a writable variable
+    that holds the default in the file, for the loader to seed."""
+    base = image.OPTIONAL_HEADER.ImageBase
+    cookie = config.SecurityCookie
+    c.check("stack buffer overrun detection: SecurityCookie names the stack protector's guard", hex(cookie),
+            hex(debug_symbols.get("__stack_chk_guard", 0)))
+    section = image.get_section_by_rva(cookie - base) if cookie > base else None
+    c.expect("stack buffer overrun detection: the guard is writable",
+             section is not None and section.Characteristics & SCN_MEM_WRITE != 0)
+    if section is None:
+        return
+    width = 8 if machine == "amd64" else 4
+    value = int.from_bytes(image.get_data(cookie - base, width), "little")
+    c.check("stack buffer overrun detection: the guard holds the default in the file", hex(value),
+            hex(DEFAULT_SECURITY_COOKIE[machine]))
 
 
 def section_flags(image):
@@ -283,7 +312,8 @@ def check_contents(c, arguments):
 
             with open(os.path.join(work, NOTICES_NAME), "rb") as notices:
                 check_notices(c, notices.read(), arguments.map, arguments.build_dir)
-            check_hardening(c, image, defined_symbols(arguments.nm, debug_path), arguments.machine, arguments.linker)
+            check_hardening(c, image, defined_symbols(arguments.nm, debug_path), arguments.machine, arguments.linker,
+                            arguments.map)
             check_image.check_image(c, image_path, arguments.machine, arguments.file_version)
         finally:
             shutil.rmtree(work)

@@ -257,6 +257,30 @@ TEST_F(LaunchTest, QelBesideTheLauncherRunsTheLoaderWithTheCommandLine)
     EXPECT_TRUE(launch.boxes.empty());
 }
 
+// The guard the launcher's stack protector checks its frames against, which
+// the system loader seeds through the load configuration: the file holds
+// the platform's default, a running launcher never does, and each start has
+// its own.
+TEST_F(LaunchTest, TheStackGuardIsSeededAnewAtEveryStart)
+{
+    std::wstring wstrLauncher = StageLauncher(Temp(L"App"));
+    StageLoader(Temp(L"App\\qel"));
+
+    const std::string strFirst = Launch(wstrLauncher).loaderReport["launcher-stack-guard"];
+    const std::string strSecond = Launch(wstrLauncher).loaderReport["launcher-stack-guard"];
+
+#if defined(__clang__)
+    const std::string strDefault = sizeof(void*) == 8 ? "0x2B992DDFA232" : "0xBB40E64E";
+    EXPECT_EQ(0u, strFirst.rfind("0x", 0)) << strFirst;
+    EXPECT_NE(strDefault, strFirst);
+    EXPECT_NE(strDefault, strSecond);
+    EXPECT_NE(strFirst, strSecond);
+#else
+    // GNU ld's launcher has no load configuration; libssp seeds its guard.
+    EXPECT_EQ("none", strFirst);
+#endif
+}
+
 TEST_F(LaunchTest, QelOneLevelUpKeepsTheParentStepInTheInstallDirectory)
 {
     std::wstring wstrLauncher = StageLauncher(Temp(L"Games\\App"));
