@@ -48,13 +48,20 @@ void ReadDllDirectory(std::wstring& strOut, DWORD dwSize)
 // folder, then the system folder. A plain load would also search the current
 // directory and the PATH folders, where anyone may plant a module of the same
 // name. Systems without these flags (Vista and 7 before KB2533623) refuse them
-// with ERROR_INVALID_PARAMETER; there the loader's folder still comes first.
-HMODULE LoadWithSafeSearch(const wchar_t* wszPath)
+// with ERROR_INVALID_PARAMETER; there the older order still puts the loader's
+// folder first, and a DLL search directory takes the current folder out of
+// it: an empty one for this load, unless the caller has set its own.
+HMODULE LoadWithSafeSearch(const wchar_t* wszPath, bool bDllDirectorySet)
 {
     HMODULE hModule = LoadModule(wszPath, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!hModule && GetLastError() == ERROR_INVALID_PARAMETER)
-        hModule = LoadModule(wszPath, LOAD_WITH_ALTERED_SEARCH_PATH);
-    return hModule;
+    if (hModule || GetLastError() != ERROR_INVALID_PARAMETER)
+        return hModule;
+    if (bDllDirectorySet)
+        return LoadModule(wszPath, LOAD_WITH_ALTERED_SEARCH_PATH);
+    CDllDirectoryScope dllDirectoryScope;
+    // Should the system refuse, the load goes on in the older order.
+    dllDirectoryScope.m_bRestore = g_pfnDllDirectoryChange(L"") != FALSE;
+    return LoadModule(wszPath, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 } // namespace
 
@@ -79,6 +86,7 @@ CDllDirectoryScope::~CDllDirectoryScope()
 {
     if (!m_bRestore)
         return;
+    CLastErrorKeeper keepLastError;
     g_pfnDllDirectoryChange(m_strSavedDirectory.empty() ? nullptr : m_strSavedDirectory.c_str());
 }
 
@@ -94,7 +102,7 @@ SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFil
     if (wstrLoaderPath.empty())
         return LoadFailure(ELoadFailure::INVALID_PATH);
 
-    if (HMODULE hModule = LoadWithSafeSearch(wstrLoaderPath.c_str()))
+    if (HMODULE hModule = LoadWithSafeSearch(wstrLoaderPath.c_str(), false))
         return SLoadResult::Success(hModule);
 
     CDllDirectoryScope dllDirectoryScope;
@@ -109,7 +117,7 @@ SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFil
     dllDirectoryScope.m_bRestore = true;
 
     WString wstrSecondPath = wstrInstallDirectory + WIDE_PATH_SEPARATOR + wstrFileName;
-    if (HMODULE hModule = LoadWithSafeSearch(wstrSecondPath.c_str()))
+    if (HMODULE hModule = LoadWithSafeSearch(wstrSecondPath.c_str(), true))
         return SLoadResult::Success(hModule);
     return LoadFailure(ELoadFailure::NOT_LOADABLE);
 }

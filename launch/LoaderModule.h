@@ -14,9 +14,9 @@ namespace Launch
 using SLoadResult = SLaunchResult<HMODULE, ELoadFailure>;
 
 // Saves the process's DLL search directory and, once its owner has changed
-// it (m_bRestore), puts it back on destruction. Saving leaves the thread's
-// last error untouched, so a caller can still read the error of an earlier
-// call.
+// it (m_bRestore), puts it back on destruction. Saving and restoring leave
+// the thread's last error untouched, so a caller can still read the error of
+// the call before.
 class CDllDirectoryScope
 {
 public:

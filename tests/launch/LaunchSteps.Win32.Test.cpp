@@ -257,7 +257,7 @@ BOOL WINAPI RefuseDllDirectory(LPCWSTR)
 } // namespace
 
 // The error reported is the failing call's, whatever the directory's restore
-// leaves in the thread's last error.
+// leaves in the thread's last error; the restore puts that error back.
 TEST_F(LoadLoaderModuleTest, FailureCarriesTheFailingCallsErrorPastTheRestore)
 {
     struct SCase
@@ -265,11 +265,10 @@ TEST_F(LoadLoaderModuleTest, FailureCarriesTheFailingCallsErrorPastTheRestore)
         const char* szName;
         DllDirectoryChangeFunction pChange;
         uint32_t uiSystemError;
-        DWORD dwLastErrorAfter;
     };
     const SCase cases[] = {
-        {"the second load fails", &ChangeDllDirectoryAndLastError, ERROR_MOD_NOT_FOUND, SENTINEL_ERROR},
-        {"the search directory cannot be set", &RefuseDllDirectory, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},
+        {"the second load fails", &ChangeDllDirectoryAndLastError, ERROR_MOD_NOT_FOUND},
+        {"the search directory cannot be set", &RefuseDllDirectory, ERROR_ACCESS_DENIED},
     };
     const std::wstring wstrQel = StageQel(false);
     for (const SCase& c : cases)
@@ -282,8 +281,9 @@ TEST_F(LoadLoaderModuleTest, FailureCarriesTheFailingCallsErrorPastTheRestore)
 
         EXPECT_FALSE(result.bHasValue);
         EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
-        EXPECT_EQ(c.dwLastErrorAfter, GetLastError());
         EXPECT_EQ(c.uiSystemError, result.uiSystemError);
+        // The restore keeps it for the caller too.
+        EXPECT_EQ(c.uiSystemError, GetLastError());
         EXPECT_EQ(L"C:\\windows", CurrentDllDirectory());
     }
 }
@@ -403,6 +403,72 @@ TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPl
 
     EXPECT_EQ(std::vector<DWORD>({SAFE_SEARCH_FLAGS, LOAD_WITH_ALTERED_SEARCH_PATH}), g_LoadFlags);
     EXPECT_EQ(0, _wcsicmp((wstrQel + L"\\qeldep.dll").c_str(), wstrDependency.c_str())) << WideToUtf8(wstrDependency);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wstrMarker.c_str()));
+}
+
+namespace
+{
+// The loads and the changes of the DLL search directory, in order.
+std::vector<std::wstring> g_LoadEvents;
+
+HMODULE WINAPI RecordLoadRefusingSafeSearchFlags(LPCWSTR wszPath, HANDLE hReserved, DWORD dwFlags)
+{
+    g_LoadEvents.push_back(dwFlags == LOAD_WITH_ALTERED_SEARCH_PATH ? L"load, altered search" : L"load, safe search");
+    return LoadRefusingSafeSearchFlags(wszPath, hReserved, dwFlags);
+}
+
+BOOL WINAPI RecordDllDirectoryChange(LPCWSTR wszDirectory)
+{
+    g_LoadEvents.push_back(L"directory '" + std::wstring(wszDirectory ? wszDirectory : L"(none)") + L"'");
+    return SetDllDirectoryW(wszDirectory);
+}
+} // namespace
+
+// The older search order takes the current folder after the system folders:
+// an empty DLL search directory keeps it out of the first attempt, and the
+// install directory out of the second. A dependency that lies only there is
+// not loaded, and the default order is back afterwards.
+TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsADependencyOnlyInTheCurrentFolderIsNotLoaded)
+{
+    const std::wstring wstrQel = StageQel(false);
+    const std::wstring wstrPlanted = m_temp.GetPath() + L"\\planted";
+    const std::wstring wstrMarker = m_temp.GetPath() + L"\\planted-module-ran";
+    ASSERT_TRUE(CreateFolders(wstrPlanted));
+    ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\planted\\qeldep.dll", wstrPlanted + L"\\qeldep.dll"));
+    std::wstring wstrCurrent(DIRECTORY_BUFFER_UNITS, L'\0');
+    wstrCurrent.resize(GetCurrentDirectoryW(DIRECTORY_BUFFER_UNITS, wstrCurrent.data()));
+    ASSERT_TRUE(SetDllDirectoryW(nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryW(wstrPlanted.c_str()));
+    g_LoadEvents.clear();
+    SLoadResult result = [&]
+    {
+        CScopedEnvironment marker(L"QEL_PLANTED_MARKER", wstrMarker);
+        CScopedOverride load(SharedUtil::SetLibraryLoadFunction, &RecordLoadRefusingSafeSearchFlags);
+        CScopedOverride change(SetDllDirectoryChangeFunction, &RecordDllDirectoryChange);
+        return LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
+    }();
+    SetCurrentDirectoryW(wstrCurrent.c_str());
+    SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
+    SharedUtil::CScopedModule planted(GetModuleHandleW(L"qeldep.dll"));
+
+    const std::vector<std::wstring> firstAttempt = {L"load, safe search", L"directory ''", L"load, altered search",
+                                                    L"directory '(none)'"};
+    ASSERT_LE(firstAttempt.size(), g_LoadEvents.size());
+    EXPECT_EQ(firstAttempt, std::vector<std::wstring>(g_LoadEvents.begin(), g_LoadEvents.begin() + 4));
+    if (IsRunningOnWine())
+    {
+        // Wine 8 takes an empty search directory for none, and keeps the
+        // current folder in the search; Windows takes it out.
+        EXPECT_TRUE(result.bHasValue);
+        return;
+    }
+    EXPECT_EQ(std::vector<std::wstring>({L"load, safe search", L"directory ''", L"load, altered search",
+                                         L"directory '(none)'", L"load, safe search", L"directory '" + wstrQel + L"'",
+                                         L"load, altered search", L"directory '(none)'"}),
+              g_LoadEvents);
+    EXPECT_FALSE(result.bHasValue);
+    EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_MOD_NOT_FOUND), result.uiSystemError);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wstrMarker.c_str()));
 }
 
