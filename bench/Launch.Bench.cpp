@@ -41,24 +41,32 @@ std::wstring Stage(const std::wstring& wstrFolder, const std::wstring& wstrSourc
     return wstrFolder + L"\\" + wstrProgram;
 }
 
-// Milliseconds from CreateProcessW to DoWinMain's return, as the loader
-// stamped it in its report; negative when the run failed.
-double TimeOneRun(const std::wstring& wstrProgram, const std::wstring& wstrReport)
+// One run's milliseconds from CreateProcessW to DoWinMain's return, as the
+// loader stamped it in its report, and from that return to the process's
+// end; negative when the run failed.
+struct SRunTimes
+{
+    double dToReturn = -1;
+    double dReturnToExit = -1;
+};
+
+SRunTimes TimeOneRun(const std::wstring& wstrProgram, const std::wstring& wstrReport)
 {
     DeleteFileW(wstrReport.c_str());
     std::wstring wstrCommandLine = L"\"" + wstrProgram + L"\"";
     STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof(startupInfo);
     PROCESS_INFORMATION processInfo = {};
-    LARGE_INTEGER liStart, liFrequency;
+    LARGE_INTEGER liStart, liEnd, liFrequency;
     QueryPerformanceFrequency(&liFrequency);
     QueryPerformanceCounter(&liStart);
     if (!CreateProcessW(wstrProgram.c_str(), wstrCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startupInfo, &processInfo))
-        return -1;
+        return {};
     const SharedUtil::CScopedKernelHandle thread(processInfo.hThread);
     const SharedUtil::CScopedKernelHandle process(processInfo.hProcess);
     WaitForSingleObject(process.Get(), INFINITE);
+    QueryPerformanceCounter(&liEnd);
     DWORD dwExitCode = 1;
     GetExitCodeProcess(process.Get(), &dwExitCode);
 
@@ -69,8 +77,10 @@ double TimeOneRun(const std::wstring& wstrProgram, const std::wstring& wstrRepor
         if (strLine.rfind("returned-at-qpc: ", 0) == 0)
             llReturned = std::stoll(strLine.substr(17));
     if (dwExitCode != 0 || llReturned == 0)
-        return -1;
-    return static_cast<double>(llReturned - liStart.QuadPart) * 1000.0 / static_cast<double>(liFrequency.QuadPart);
+        return {};
+    const double dTicksPerMs = static_cast<double>(liFrequency.QuadPart) / 1000.0;
+    return {static_cast<double>(llReturned - liStart.QuadPart) / dTicksPerMs,
+            static_cast<double>(liEnd.QuadPart - llReturned) / dTicksPerMs};
 }
 
 double Median(std::vector<double> values)
@@ -100,39 +110,47 @@ int wmain(int argc, wchar_t** argv)
     std::wstring wstrReport = wstrRoot + L"\\report.txt";
     SetEnvironmentVariableW(L"QEL_SAMPLE_REPORT", wstrReport.c_str());
 
-    std::vector<double> launcherTimes, bareTimes, preparedTimes;
+    struct SProgram
+    {
+        const char* szName;
+        std::wstring wstrPath;
+        std::vector<double> toReturn;
+        std::vector<double> returnToExit;
+    };
+    SProgram programs[] = {
+        {"Valdrenne.exe", wstrLauncher, {}, {}},
+        {"preparing stub", wstrPreparedStub, {}, {}},
+        {"bare stub", wstrBareStub, {}, {}},
+    };
     for (int i = 0; i < WARM_UP_RUNS + RUNS; ++i)
     {
-        double dLauncher = TimeOneRun(wstrLauncher, wstrReport);
-        double dBare = TimeOneRun(wstrBareStub, wstrReport);
-        double dPrepared = TimeOneRun(wstrPreparedStub, wstrReport);
-        if (dLauncher < 0 || dBare < 0 || dPrepared < 0)
+        for (SProgram& program : programs)
         {
-            std::printf("run %d failed (launcher %.1f, bare stub %.1f, preparing stub %.1f)\n", i, dLauncher, dBare,
-                        dPrepared);
-            return 1;
-        }
-        if (i >= WARM_UP_RUNS)
-        {
-            launcherTimes.push_back(dLauncher);
-            bareTimes.push_back(dBare);
-            preparedTimes.push_back(dPrepared);
+            SRunTimes times = TimeOneRun(program.wstrPath, wstrReport);
+            if (times.dToReturn < 0)
+            {
+                std::printf("run %d of the %s failed\n", i, program.szName);
+                return 1;
+            }
+            if (i >= WARM_UP_RUNS)
+            {
+                program.toReturn.push_back(times.dToReturn);
+                program.returnToExit.push_back(times.dReturnToExit);
+            }
         }
     }
     std::error_code ec;
     std::filesystem::remove_all(wstrRoot, ec);
 
-    double dLauncher = Median(launcherTimes);
-    double dBare = Median(bareTimes);
-    double dPrepared = Median(preparedTimes);
     std::printf("launcher image: %ls (%lld bytes)\n", wstrImage.c_str(),
                 static_cast<long long>(std::filesystem::file_size(wstrImage)));
-    std::printf("start to DoWinMain's return, median of %d interleaved runs each (after %d warm-up runs):\n", RUNS,
-                WARM_UP_RUNS);
-    std::printf("  Valdrenne.exe     %8.2f ms\n", dLauncher);
-    std::printf("  preparing stub    %8.2f ms\n", dPrepared);
-    std::printf("  bare stub         %8.2f ms\n", dBare);
-    std::printf("  launcher / preparing stub  %6.2f  (target: at most 1.02)\n", dLauncher / dPrepared);
-    std::printf("  launcher / bare stub       %6.2f\n", dLauncher / dBare);
+    std::printf("median of %d interleaved runs each (after %d warm-up runs), ms:\n", RUNS, WARM_UP_RUNS);
+    std::printf("  %-16s %18s %24s\n", "", "start to DoWinMain's return", "return to process end");
+    for (const SProgram& program : programs)
+        std::printf("  %-16s %18.2f %24.2f\n", program.szName, Median(program.toReturn), Median(program.returnToExit));
+    const double dLauncher = Median(programs[0].toReturn);
+    std::printf("  launcher / preparing stub  %6.3f  (target: at most 1.02)\n",
+                dLauncher / Median(programs[1].toReturn));
+    std::printf("  launcher / bare stub       %6.3f\n", dLauncher / Median(programs[2].toReturn));
     return 0;
 }
