@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -61,8 +62,9 @@ double AppendBare(const WString& wstrPath, const SString* pLines, uint32_t uiCou
 
 // The steps every line needs, made directly: the all-users folder query, the
 // four system-tag settings over their registry views (64-bit, 32-bit,
-// default; the first that opens and holds the value wins), the attribute
-// reset, and one append-only open, write and close.
+// default; the first that opens and holds a value wins; each view's key
+// opened once), the attribute reset, and one append-only open, write and
+// close.
 const wchar_t* const FLOOR_SETTINGS[] = {L"qel-version-ext", L"os-version", L"real-os-version", L"is-admin"};
 constexpr REGSAM FLOOR_VIEWS[] = {KEY_READ | KEY_WOW64_64KEY, KEY_READ | KEY_WOW64_32KEY, KEY_READ};
 constexpr DWORD FLOOR_VALUE_BYTES = 1024;
@@ -81,18 +83,24 @@ const WString& FloorFile()
     return wstrFile;
 }
 
-void ReadSettingFloor(const wchar_t* wszName)
+// Each view's key opened once for the four settings; a setting found in one
+// view is not asked for again.
+void ReadSettingsFloor()
 {
     BYTE value[FLOOR_VALUE_BYTES];
+    bool found[std::size(FLOOR_SETTINGS)] = {};
     for (REGSAM samView : FLOOR_VIEWS)
     {
         HKEY hOpened = nullptr;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FloorSettingsKey().c_str(), 0, samView, &hOpened) != ERROR_SUCCESS)
             continue;
         const CScopedRegistryKey hKey(hOpened);
-        DWORD dwBytes = sizeof(value);
-        if (RegQueryValueExW(hKey.Get(), wszName, nullptr, nullptr, value, &dwBytes) == ERROR_SUCCESS)
-            return;
+        for (std::size_t i = 0; i < std::size(FLOOR_SETTINGS); ++i)
+        {
+            DWORD dwBytes = sizeof(value);
+            found[i] = found[i] || RegQueryValueExW(hKey.Get(), FLOOR_SETTINGS[i], nullptr, nullptr, value, &dwBytes) ==
+                                       ERROR_SUCCESS;
+        }
     }
 }
 
@@ -103,8 +111,7 @@ double AppendFloor(const SString* pLines, uint32_t uiCount)
     {
         wchar_t wszFolder[MAX_PATH] = {};
         SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, wszFolder);
-        for (const wchar_t* wszName : FLOOR_SETTINGS)
-            ReadSettingFloor(wszName);
+        ReadSettingsFloor();
         const WString wstrPath = WString(wszFolder) + FloorFile();
         SetFileAttributesW(wstrPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         const CScopedKernelHandle hFile(CreateFileW(wstrPath.c_str(), FILE_APPEND_DATA,

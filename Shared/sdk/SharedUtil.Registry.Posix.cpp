@@ -24,6 +24,12 @@ SString GetSetting(const SString& strSection, const SString& strName)
     return found != settings.end() ? found->second : SString();
 }
 
+void GetSettings(const char* const* pszNames, SString* pstrOutValues, std::size_t uiCount)
+{
+    for (std::size_t i = 0; i < uiCount; ++i)
+        pstrOutValues[i] = GetSetting(pszNames[i]);
+}
+
 // One store here: the view written to is the one read.
 SString GetSettingInWriteView(const SString& strName)
 {

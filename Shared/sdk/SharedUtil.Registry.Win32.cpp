@@ -164,23 +164,46 @@ bool ReadValueText(HKEY hKey, const wchar_t* wszValueName, SString& strOutText)
     return ReadOtherValue(hKey, wszValueName, dwType, dwSize, strOutText);
 }
 
-// The value as text from the first of the views that holds a readable one.
+// Each value as text from the first of the views that holds a readable one.
+// The key is opened once per view, for every value not yet read.
 template <std::size_t VIEW_COUNT>
-SString ReadFromViews(HKEY hRoot, const char* szSubKey, const char* szValueName, const REGSAM (&views)[VIEW_COUNT])
+void ReadFromViews(HKEY hRoot, const char* szSubKey, const char* const* pszValueNames, SString* pstrOutTexts,
+                   std::size_t uiCount, const REGSAM (&views)[VIEW_COUNT])
 {
     const WString wstrSubKey = Utf8ToWide(szSubKey);
-    const WString wstrValueName = Utf8ToWide(szValueName);
+    std::vector<WString> valueNames;
+    valueNames.reserve(uiCount);
+    for (std::size_t i = 0; i < uiCount; ++i)
+    {
+        valueNames.push_back(Utf8ToWide(pszValueNames[i]));
+        pstrOutTexts[i].clear();
+    }
+    std::vector<bool> read(uiCount, false);
+    std::size_t uiUnread = uiCount;
     for (REGSAM samAccess : views)
     {
         HKEY hOpened = nullptr;
-        if (RegOpenKeyExW(hRoot, wstrSubKey.c_str(), 0, samAccess, &hOpened) != ERROR_SUCCESS)
+        if (uiUnread == 0 || RegOpenKeyExW(hRoot, wstrSubKey.c_str(), 0, samAccess, &hOpened) != ERROR_SUCCESS)
             continue;
         const CScopedRegistryKey hKey(hOpened);
-        SString strText;
-        if (ReadValueText(hKey.Get(), wstrValueName.c_str(), strText))
-            return strText;
+        for (std::size_t i = 0; i < uiCount; ++i)
+        {
+            SString strText;
+            if (read[i] || !ReadValueText(hKey.Get(), valueNames[i].c_str(), strText))
+                continue;
+            pstrOutTexts[i] = std::move(strText);
+            read[i] = true;
+            --uiUnread;
+        }
     }
-    return SString();
+}
+
+template <std::size_t VIEW_COUNT>
+SString ReadFromViews(HKEY hRoot, const char* szSubKey, const char* szValueName, const REGSAM (&views)[VIEW_COUNT])
+{
+    SString strText;
+    ReadFromViews(hRoot, szSubKey, &szValueName, &strText, 1, views);
+    return strText;
 }
 } // namespace
 
@@ -192,6 +215,12 @@ RegistryQueryFunction SetRegistryQueryFunction(RegistryQueryFunction pFunction)
 SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName)
 {
     return ReadFromViews(hRoot, szSubKey, szValueName, READ_VIEWS);
+}
+
+void ReadRegistryTexts(HKEY hRoot, const char* szSubKey, const char* const* pszValueNames, SString* pstrOutTexts,
+                       std::size_t uiCount)
+{
+    ReadFromViews(hRoot, szSubKey, pszValueNames, pstrOutTexts, uiCount, READ_VIEWS);
 }
 
 SString ReadRegistryTextInDefaultView(HKEY hRoot, const char* szSubKey, const char* szValueName)
@@ -219,6 +248,12 @@ void WriteRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName
 SString GetSetting(const SString& strSection, const SString& strName)
 {
     return ReadRegistryText(HKEY_LOCAL_MACHINE, GetSettingsKeyPath(strSection).c_str(), strName.c_str());
+}
+
+void GetSettings(const char* const* pszNames, SString* pstrOutValues, std::size_t uiCount)
+{
+    ReadRegistryTexts(HKEY_LOCAL_MACHINE, GetSettingsKeyPath(DEFAULT_SETTINGS_SECTION).c_str(), pszNames, pstrOutValues,
+                      uiCount);
 }
 
 SString GetSettingInWriteView(const SString& strName)

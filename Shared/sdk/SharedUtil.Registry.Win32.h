@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "SString.h"
@@ -17,6 +18,11 @@ constexpr uint32_t MAX_REGISTRY_VALUE_BYTES = 0x100000;
 // view. Null key path or value name count as empty: the root key itself, the
 // key's default value.
 SString ReadRegistryText(HKEY hRoot, const char* szSubKey, const char* szValueName);
+
+// Several values of one key at once, each read as ReadRegistryText reads it,
+// with the key opened once per view: uiCount names in, as many texts out.
+void ReadRegistryTexts(HKEY hRoot, const char* szSubKey, const char* const* pszValueNames, SString* pstrOutTexts,
+                       std::size_t uiCount);
 
 // The same, in the process's default view alone: where WriteRegistryText
 // writes.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "SString.h"
 
 // Named text settings shared with the product's other components. On Windows
@@ -15,6 +17,9 @@ constexpr const char* DEFAULT_SETTINGS_SECTION = "general";
 // the 64-bit view is asked first.
 SString GetSetting(const SString& strName);
 SString GetSetting(const SString& strSection, const SString& strName);
+// Several settings of the default section, each read as GetSetting reads it,
+// in one pass over the views: uiCount names in, as many values out.
+void GetSettings(const char* const* pszNames, SString* pstrOutValues, std::size_t uiCount);
 // A setting that this process writes and reads back, from the one view that
 // SetSetting writes to; a value of the same name in another view is not seen.
 SString GetSettingInWriteView(const SString& strName);

@@ -8,6 +8,8 @@
 #include "SharedUtil.ReportFilter.h"
 #include "SharedUtil.Version.h"
 
+#include <iterator>
+
 namespace SharedUtil
 {
 namespace
@@ -58,7 +60,11 @@ const SString& GetAllUsersFolderName()
 
 SString GetSystemInfoTag()
 {
-    return BuildSystemInfoTag(GetSetting(SETTING_VERSION_EXT), GetSetting(SETTING_OS_VERSION),
-                              GetSetting(SETTING_REAL_OS_VERSION), GetSetting(SETTING_IS_ADMIN));
+    // Read for every line, so in one pass over the registry views.
+    constexpr const char* SETTING_NAMES[] = {SETTING_VERSION_EXT, SETTING_OS_VERSION, SETTING_REAL_OS_VERSION,
+                                             SETTING_IS_ADMIN};
+    SString values[std::size(SETTING_NAMES)];
+    GetSettings(SETTING_NAMES, values, std::size(SETTING_NAMES));
+    return BuildSystemInfoTag(values[0], values[1], values[2], values[3]);
 }
 } // namespace SharedUtil

@@ -8,7 +8,9 @@
 #include "support/ScopedOverride.h"
 #include "support/Utf8Text.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -470,6 +472,29 @@ TEST_F(RegistryViewsTest, SixtyFourBitViewIsReadFirst)
 
     EXPECT_EQ("from 32", ReadRegistryText(HKEY_LOCAL_MACHINE, m_strKeyPath.c_str(), "only-32"));
     EXPECT_EQ("from 64", ReadRegistryText(HKEY_LOCAL_MACHINE, m_strKeyPath.c_str(), "both"));
+}
+
+// Several values in one pass read each as it reads alone; outputs that held
+// text before are replaced, a value in no view by the empty text.
+TEST_F(RegistryViewsTest, SeveralValuesReadAsEachReadsAlone)
+{
+    SetInView(VIEW_32, L"only-32", {L"from 32", 8});
+    SetInView(VIEW_32, L"both", {L"from 32", 8});
+    SetInView(VIEW_64, L"both", {L"from 64", 8});
+    SetInView(VIEW_64, L"only-64", {L"from 64", 8});
+    const char* const names[] = {"only-32", "both", "none", "only-64", "both"};
+    SString texts[std::size(names)];
+    std::fill(std::begin(texts), std::end(texts), SString("marker"));
+
+    ReadRegistryTexts(HKEY_LOCAL_MACHINE, m_strKeyPath.c_str(), names, texts, std::size(names));
+
+    for (std::size_t i = 0; i < std::size(names); ++i)
+    {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, m_strKeyPath.c_str(), names[i]), texts[i]);
+    }
+    EXPECT_EQ(std::vector<SString>({"from 32", "from 64", "", "from 64", "from 64"}),
+              std::vector<SString>(std::begin(texts), std::end(texts)));
 }
 
 namespace
