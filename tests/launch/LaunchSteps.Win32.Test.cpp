@@ -205,7 +205,35 @@ protected:
         return wstrQel;
     }
 
+    // A qeldep.dll of an attacker's, alone in a folder of its own, which
+    // leaves the marker file m_wstrMarker when it runs; returns the folder.
+    std::wstring PlantDependency()
+    {
+        const std::wstring wstrPlanted = m_temp.GetPath() + L"\\planted";
+        EXPECT_TRUE(CreateFolders(wstrPlanted));
+        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\planted\\qeldep.dll", wstrPlanted + L"\\qeldep.dll"));
+        return wstrPlanted;
+    }
+
     CTempFolder m_temp;
+    const std::wstring m_wstrMarker = m_temp.GetPath() + L"\\planted-module-ran";
+};
+
+// Makes a folder the current one for the life of the object.
+class CScopedCurrentDirectory
+{
+public:
+    explicit CScopedCurrentDirectory(const std::wstring& wstrFolder)
+    {
+        m_wstrSaved.resize(GetCurrentDirectoryW(DIRECTORY_BUFFER_UNITS, m_wstrSaved.data()));
+        EXPECT_TRUE(SetCurrentDirectoryW(wstrFolder.c_str()));
+    }
+    ~CScopedCurrentDirectory() { SetCurrentDirectoryW(m_wstrSaved.c_str()); }
+    CScopedCurrentDirectory(const CScopedCurrentDirectory&) = delete;
+    CScopedCurrentDirectory& operator=(const CScopedCurrentDirectory&) = delete;
+
+private:
+    std::wstring m_wstrSaved = std::wstring(DIRECTORY_BUFFER_UNITS, L'\0');
 };
 
 TEST_F(LoadLoaderModuleTest, EmptyPathIsInvalidWithoutAnyLoad)
@@ -378,20 +406,15 @@ std::wstring GetModulePath(HMODULE hModule)
 TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPlantedModuleRuns)
 {
     const std::wstring wstrQel = StageQel(true);
-    const std::wstring wstrPlanted = m_temp.GetPath() + L"\\planted";
-    const std::wstring wstrMarker = m_temp.GetPath() + L"\\planted-module-ran";
-    ASSERT_TRUE(CreateFolders(wstrPlanted));
-    ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\planted\\qeldep.dll", wstrPlanted + L"\\qeldep.dll"));
-    std::wstring wstrCurrent(DIRECTORY_BUFFER_UNITS, L'\0');
-    wstrCurrent.resize(GetCurrentDirectoryW(DIRECTORY_BUFFER_UNITS, wstrCurrent.data()));
+    const std::wstring wstrPlanted = PlantDependency();
     std::wstring wstrPath(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
     wstrPath.resize(GetEnvironmentVariableW(L"PATH", wstrPath.data(), static_cast<DWORD>(wstrPath.size())));
-    ASSERT_TRUE(SetCurrentDirectoryW(wstrPlanted.c_str()));
     g_LoadFlags.clear();
     std::wstring wstrDependency;
     {
+        CScopedCurrentDirectory current(wstrPlanted);
         CScopedEnvironment path(L"PATH", wstrPlanted + L";" + wstrPath);
-        CScopedEnvironment marker(L"QEL_PLANTED_MARKER", wstrMarker);
+        CScopedEnvironment marker(L"QEL_PLANTED_MARKER", m_wstrMarker);
         CScopedOverride override(SharedUtil::SetLibraryLoadFunction, &LoadRefusingSafeSearchFlags);
         SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
         SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
@@ -399,11 +422,10 @@ TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsTheLoaderStillLoadsAndNoPl
         EXPECT_NE(nullptr, GetProcAddress(loader.Get(), "DoWinMain"));
         wstrDependency = GetModulePath(GetModuleHandleW(L"qeldep.dll"));
     }
-    SetCurrentDirectoryW(wstrCurrent.c_str());
 
     EXPECT_EQ(std::vector<DWORD>({SAFE_SEARCH_FLAGS, LOAD_WITH_ALTERED_SEARCH_PATH}), g_LoadFlags);
     EXPECT_EQ(0, _wcsicmp((wstrQel + L"\\qeldep.dll").c_str(), wstrDependency.c_str())) << WideToUtf8(wstrDependency);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wstrMarker.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(m_wstrMarker.c_str()));
 }
 
 namespace
@@ -431,23 +453,17 @@ BOOL WINAPI RecordDllDirectoryChange(LPCWSTR wszDirectory)
 TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsADependencyOnlyInTheCurrentFolderIsNotLoaded)
 {
     const std::wstring wstrQel = StageQel(false);
-    const std::wstring wstrPlanted = m_temp.GetPath() + L"\\planted";
-    const std::wstring wstrMarker = m_temp.GetPath() + L"\\planted-module-ran";
-    ASSERT_TRUE(CreateFolders(wstrPlanted));
-    ASSERT_TRUE(CopyFileTo(GetBinDirectory() + L"\\fixtures\\planted\\qeldep.dll", wstrPlanted + L"\\qeldep.dll"));
-    std::wstring wstrCurrent(DIRECTORY_BUFFER_UNITS, L'\0');
-    wstrCurrent.resize(GetCurrentDirectoryW(DIRECTORY_BUFFER_UNITS, wstrCurrent.data()));
+    const std::wstring wstrPlanted = PlantDependency();
     ASSERT_TRUE(SetDllDirectoryW(nullptr));
-    ASSERT_TRUE(SetCurrentDirectoryW(wstrPlanted.c_str()));
     g_LoadEvents.clear();
     SLoadResult result = [&]
     {
-        CScopedEnvironment marker(L"QEL_PLANTED_MARKER", wstrMarker);
+        CScopedCurrentDirectory current(wstrPlanted);
+        CScopedEnvironment marker(L"QEL_PLANTED_MARKER", m_wstrMarker);
         CScopedOverride load(SharedUtil::SetLibraryLoadFunction, &RecordLoadRefusingSafeSearchFlags);
         CScopedOverride change(SetDllDirectoryChangeFunction, &RecordDllDirectoryChange);
         return LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", WideToUtf8(wstrQel));
     }();
-    SetCurrentDirectoryW(wstrCurrent.c_str());
     SharedUtil::CScopedModule loader(result.bHasValue ? result.value : nullptr);
     SharedUtil::CScopedModule planted(GetModuleHandleW(L"qeldep.dll"));
 
@@ -469,7 +485,7 @@ TEST_F(LoadLoaderModuleTest, WithoutTheSafeSearchFlagsADependencyOnlyInTheCurren
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::NOT_LOADABLE, result.eError);
     EXPECT_EQ(static_cast<uint32_t>(ERROR_MOD_NOT_FOUND), result.uiSystemError);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wstrMarker.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(m_wstrMarker.c_str()));
 }
 
 TEST(CallLoaderEntry, NullModuleFailsWithoutReport)
