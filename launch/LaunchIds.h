@@ -9,10 +9,10 @@ namespace Launch
 // Report-log ids, one per message site; each names the function that writes it.
 enum EReportId : uint32_t
 {
-    REPORT_LOAD_FAILED = 5711,         // RunLauncher, when LoadLoaderModule fails
+    REPORT_LOAD_FAILED = 5711,         // LaunchFromInstallDirectory, when LoadLoaderModule fails
     REPORT_ENTRY_MISSING = 5713,       // CallLoaderEntry: no DoWinMain, or it lies outside the module
     REPORT_ENTRY_EXCEPTION = 5722,     // CallLoaderEntry and the entry guard: DoWinMain did not return
-    REPORT_LAUNCH_PATHS = 5725,        // RunLauncher, once the install directory is known
+    REPORT_LAUNCH_PATHS = 5725,        // LaunchFromInstallDirectory, once the install directory is known
     REPORT_QEL_NOT_FOUND = 5730,       // FindInstallDirectory
     REPORT_INVALID_LAUNCH_PATH = 5731, // FindInstallDirectory
     REPORT_COM_FAILED = 5737,          // RunLauncher

@@ -19,11 +19,16 @@ namespace
 DllDirectoryChangeFunction g_pfnDllDirectoryChange = &SetDllDirectoryW;
 
 // A failure of class eFailure with the thread's last error as it is now: the
-// error of the call that failed, before the DLL-directory scope's end (which
-// sets the directory again) can change it.
+// error of the call that failed.
 SLoadResult LoadFailure(ELoadFailure eFailure)
 {
     return SLoadResult::Failure(eFailure, GetLastError());
+}
+
+// A path that cannot be loaded from: no call failed, so the error is set here.
+SLoadResult InvalidPathFailure()
+{
+    return SLoadResult::Failure(ELoadFailure::INVALID_PATH, ERROR_BAD_PATHNAME);
 }
 
 // Out of memory while converting: one more try into a fresh text; after
@@ -71,15 +76,25 @@ CDllDirectoryScope::CDllDirectoryScope() : m_bRestore(false)
     DWORD dwSize = GetDllDirectoryW(0, nullptr);
     if (dwSize == 0)
         return;
-    try
-    {
-        ReadDllDirectory(m_strSavedDirectory, dwSize);
-    }
-    catch (const std::bad_alloc&)
+    // Out of memory: one more try into a fresh text; after that nothing is
+    // saved, and the restore puts back the default search order, which is
+    // what the launcher's process has before it changes the directory.
+    const auto read = [this, dwSize]
     {
         m_strSavedDirectory = std::wstring();
         ReadDllDirectory(m_strSavedDirectory, dwSize);
-    }
+        return true;
+    };
+    FailOnOutOfMemory(read,
+                      [&read, this]
+                      {
+                          return FailOnOutOfMemory(read,
+                                                   [this]
+                                                   {
+                                                       m_strSavedDirectory = std::wstring();
+                                                       return false;
+                                                   });
+                      });
 }
 
 CDllDirectoryScope::~CDllDirectoryScope()
@@ -100,7 +115,7 @@ SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFil
 {
     WString wstrLoaderPath = ConvertPath(strLoaderPath);
     if (wstrLoaderPath.empty())
-        return LoadFailure(ELoadFailure::INVALID_PATH);
+        return InvalidPathFailure();
 
     if (HMODULE hModule = LoadWithSafeSearch(wstrLoaderPath.c_str(), false))
         return SLoadResult::Success(hModule);
@@ -110,12 +125,14 @@ SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFil
     WString wstrInstallDirectory = ConvertPath(strInstallDirectory);
     WString wstrFileName = ConvertPath(strFileName);
     if (wstrInstallDirectory.empty() || wstrFileName.empty())
-        return LoadFailure(ELoadFailure::INVALID_PATH);
+        return InvalidPathFailure();
 
     if (!g_pfnDllDirectoryChange(wstrInstallDirectory.c_str()))
         return LoadFailure(ELoadFailure::NOT_LOADABLE);
     dllDirectoryScope.m_bRestore = true;
 
+    // Joined as given, without CombinePath's clean-up: the directory just
+    // set, one separator and the file name.
     WString wstrSecondPath = wstrInstallDirectory + WIDE_PATH_SEPARATOR + wstrFileName;
     if (HMODULE hModule = LoadWithSafeSearch(wstrSecondPath.c_str(), true))
         return SLoadResult::Success(hModule);

@@ -33,8 +33,9 @@ public:
 // own folder or the system folder only; failing that, once more with the DLL
 // search directory set to the install directory, so that modules the
 // loader's code loads by name while it initialises are found there too. The
-// search directory is restored before returning. A failure carries the
-// failing call's error (uiSystemError), taken before the restore.
+// search directory is restored before returning, the thread's last error
+// kept. A failure carries the failing call's error (uiSystemError), or
+// ERROR_BAD_PATHNAME for a path that does not convert.
 SLoadResult LoadLoaderModule(const SString& strLoaderPath, const SString& strFileName,
                              const SString& strInstallDirectory);
 } // namespace Launch

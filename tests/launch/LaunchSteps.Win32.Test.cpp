@@ -190,6 +190,24 @@ TEST_F(DllDirectoryTest, SavingReadsOnceMoreWhenItsTextCannotBeHad)
     EXPECT_EQ(SENTINEL_ERROR, GetLastError());
 }
 
+// Where the second try fails too, nothing is saved and nothing is thrown:
+// the restore then puts back the default search order.
+TEST_F(DllDirectoryTest, SavingThatFailsTwiceSavesNothing)
+{
+    const std::wstring wstrDirectory = L"C:\\windows\\system32\\drivers";
+    ASSERT_TRUE(SetDllDirectoryW(wstrDirectory.c_str()));
+    SetLastError(SENTINEL_ERROR);
+    {
+        CScopedFailingAllocation failing(WideTextBytes(wstrDirectory.size() + 1), 2);
+        CDllDirectoryScope scope;
+        ASSERT_TRUE(failing.HasFailed());
+        EXPECT_EQ(L"", scope.m_strSavedDirectory);
+        scope.m_bRestore = true;
+    }
+    EXPECT_EQ(L"", CurrentDllDirectory());
+    EXPECT_EQ(SENTINEL_ERROR, GetLastError());
+}
+
 class LoadLoaderModuleTest : public DllDirectoryTest
 {
 protected:
@@ -236,13 +254,15 @@ private:
     std::wstring m_wstrSaved = std::wstring(DIRECTORY_BUFFER_UNITS, L'\0');
 };
 
+// No call failed: the error is the invalid path's own, and the thread's last
+// error is left as it was.
 TEST_F(LoadLoaderModuleTest, EmptyPathIsInvalidWithoutAnyLoad)
 {
     SetLastError(SENTINEL_ERROR);
     SLoadResult result = LoadLoaderModule("", "loader.dll", "C:\\qel");
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::INVALID_PATH, result.eError);
-    EXPECT_EQ(SENTINEL_ERROR, result.uiSystemError);
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_BAD_PATHNAME), result.uiSystemError);
     EXPECT_EQ(SENTINEL_ERROR, GetLastError());
 }
 
@@ -252,6 +272,7 @@ TEST_F(LoadLoaderModuleTest, EmptyInstallDirectoryIsInvalidAfterTheFirstAttempt)
     SLoadResult result = LoadLoaderModule(WideToUtf8(wstrQel + L"\\loader.dll"), "loader.dll", "");
     EXPECT_FALSE(result.bHasValue);
     EXPECT_EQ(ELoadFailure::INVALID_PATH, result.eError);
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_BAD_PATHNAME), result.uiSystemError);
     EXPECT_EQ(L"", CurrentDllDirectory());
 }
 

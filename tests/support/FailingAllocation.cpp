@@ -5,7 +5,7 @@
 
 namespace
 {
-thread_local bool t_bArmed = false;
+thread_local std::size_t t_uiFailuresLeft = 0;
 thread_local bool t_bFailed = false;
 thread_local std::size_t t_uiFailingBytes = 0;
 } // namespace
@@ -14,9 +14,9 @@ thread_local std::size_t t_uiFailingBytes = 0;
 // go through or match this one.
 void* operator new(std::size_t uiBytes)
 {
-    if (t_bArmed && uiBytes == t_uiFailingBytes)
+    if (t_uiFailuresLeft > 0 && uiBytes == t_uiFailingBytes)
     {
-        t_bArmed = false;
+        --t_uiFailuresLeft;
         t_bFailed = true;
         throw std::bad_alloc();
     }
@@ -35,16 +35,16 @@ void* operator new(std::size_t uiBytes)
 
 namespace TestSupport
 {
-CScopedFailingAllocation::CScopedFailingAllocation(std::size_t uiBytes)
+CScopedFailingAllocation::CScopedFailingAllocation(std::size_t uiBytes, std::size_t uiFailures)
 {
     t_uiFailingBytes = uiBytes;
     t_bFailed = false;
-    t_bArmed = true;
+    t_uiFailuresLeft = uiFailures;
 }
 
 CScopedFailingAllocation::~CScopedFailingAllocation()
 {
-    t_bArmed = false;
+    t_uiFailuresLeft = 0;
 }
 
 bool CScopedFailingAllocation::HasFailed() const

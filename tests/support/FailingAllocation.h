@@ -7,17 +7,17 @@
 // std::bad_alloc, as any may when memory runs out.
 namespace TestSupport
 {
-// While alive, the first allocation of exactly uiBytes bytes made by this
-// thread throws std::bad_alloc; all others are served as usual.
+// While alive, the first uiFailures allocations of exactly uiBytes bytes
+// made by this thread throw std::bad_alloc; all others are served as usual.
 class CScopedFailingAllocation
 {
 public:
-    explicit CScopedFailingAllocation(std::size_t uiBytes);
+    explicit CScopedFailingAllocation(std::size_t uiBytes, std::size_t uiFailures = 1);
     ~CScopedFailingAllocation();
     CScopedFailingAllocation(const CScopedFailingAllocation&) = delete;
     CScopedFailingAllocation& operator=(const CScopedFailingAllocation&) = delete;
 
-    // Whether that allocation was asked for, and failed.
+    // Whether such an allocation was asked for, and failed.
     bool HasFailed() const;
 };
 
