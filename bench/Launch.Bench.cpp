@@ -48,6 +48,7 @@ struct SRunTimes
 {
     double dToReturn = -1;
     double dReturnToExit = -1;
+    DWORD dwExitCode = 0; // of a run that failed, or 0 when it did not start
 };
 
 SRunTimes TimeOneRun(const std::wstring& wstrProgram, const std::wstring& wstrReport)
@@ -77,10 +78,10 @@ SRunTimes TimeOneRun(const std::wstring& wstrProgram, const std::wstring& wstrRe
         if (strLine.rfind("returned-at-qpc: ", 0) == 0)
             llReturned = std::stoll(strLine.substr(17));
     if (dwExitCode != 0 || llReturned == 0)
-        return {};
+        return {-1, -1, dwExitCode};
     const double dTicksPerMs = static_cast<double>(liFrequency.QuadPart) / 1000.0;
     return {static_cast<double>(llReturned - liStart.QuadPart) / dTicksPerMs,
-            static_cast<double>(liEnd.QuadPart - llReturned) / dTicksPerMs};
+            static_cast<double>(liEnd.QuadPart - llReturned) / dTicksPerMs, 0};
 }
 
 double Median(std::vector<double> values)
@@ -129,7 +130,9 @@ int wmain(int argc, wchar_t** argv)
             SRunTimes times = TimeOneRun(program.wstrPath, wstrReport);
             if (times.dToReturn < 0)
             {
-                std::printf("run %d of the %s failed\n", i, program.szName);
+                std::printf("run %d of the %s failed (exit code 0x%lX, a report %s)\n", i, program.szName,
+                            static_cast<unsigned long>(times.dwExitCode),
+                            GetFileAttributesW(wstrReport.c_str()) == INVALID_FILE_ATTRIBUTES ? "missing" : "present");
                 return 1;
             }
             if (i >= WARM_UP_RUNS)
