@@ -27,6 +27,7 @@ import argparse
 import glob
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -41,8 +42,10 @@ import release
 from release import EXECUTABLE_NAME
 
 DESCRIPTION = "Valdrenne Launcher"
-# The PKCS#11 engine of OpenSSL (Debian's libengine-pkcs11-openssl).
-DEFAULT_PKCS11_ENGINE = "/usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so"
+# The PKCS#11 engine of OpenSSL (Debian's libengine-pkcs11-openssl), in the
+# engines folder of the OpenSSL installed, as `openssl version -e` names it.
+PKCS11_ENGINE_NAME = "pkcs11.so"
+ENGINES_DIR = re.compile(r'^ENGINESDIR: "([^"]*)"', re.MULTILINE)
 
 
 class ReleaseError(Exception):
@@ -58,6 +61,14 @@ def existing_file(variable):
     return path
 
 
+def default_pkcs11_engine():
+    output = subprocess.run(["openssl", "version", "-e"], capture_output=True, text=True, check=False).stdout
+    folder = ENGINES_DIR.search(output)
+    if not folder:
+        raise ReleaseError("openssl version -e names no engines folder; set SIGN_PKCS11_ENGINE")
+    return os.path.join(folder.group(1), PKCS11_ENGINE_NAME)
+
+
 def signing_options():
     """osslsigncode's key options from the environment; None when no key is given."""
     if os.environ.get("SIGN_PKCS12"):
@@ -71,7 +82,7 @@ def signing_options():
         key = os.environ.get("SIGN_PKCS11_KEY", "")
         if not key.startswith("pkcs11:"):
             raise ReleaseError("SIGN_PKCS11_KEY must be a PKCS#11 URI (pkcs11:...), not %r" % key)
-        engine = os.environ.get("SIGN_PKCS11_ENGINE", DEFAULT_PKCS11_ENGINE)
+        engine = os.environ.get("SIGN_PKCS11_ENGINE") or default_pkcs11_engine()
         if not os.path.isfile(engine):
             raise ReleaseError("no PKCS#11 engine at %s (SIGN_PKCS11_ENGINE)" % engine)
         return ["-pkcs11engine", engine, "-pkcs11module", existing_file("SIGN_PKCS11_MODULE"),
