@@ -4,6 +4,7 @@
 # Usage: [JOBS=N] tools/build.sh [PRESET...] [-- CMAKE-BUILD-ARGS...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/jobs.sh
 
 presets=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
@@ -15,5 +16,5 @@ done
 
 for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "${JOBS:-$(nproc)}" "$@"
+    cmake --build --preset "$preset" -j "$(parallel_jobs)" "$@"
 done

@@ -8,8 +8,8 @@
 # test still leaves a report, and the command fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Another build may share the machine.
-jobs=2
+. tools/jobs.sh
+jobs="$(parallel_jobs)"
 out=build/coverage
 
 windows_presets=(coverage-win64)
@@ -17,7 +17,7 @@ if [ "${COVERAGE_WIN32:-}" = 1 ]; then
     windows_presets+=(coverage-win32)
 fi
 
-JOBS="$jobs" tools/build.sh coverage-native "${windows_presets[@]}"
+tools/build.sh coverage-native "${windows_presets[@]}"
 # Counts left by an earlier run would add up with this one's.
 for preset in coverage-native "${windows_presets[@]}"; do
     find "build/$preset" -name '*.gcda' -delete

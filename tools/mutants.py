@@ -38,8 +38,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WORK = os.path.join(ROOT, "build", "mutants")
 COPY = os.path.join(WORK, "src")
 SOURCE_FOLDER = "Shared/sdk"
-# The build shares the machine with other work.
-JOBS = "2"
+# As tools/jobs.sh chooses: JOBS when set, else one per processor.
+JOBS = os.environ.get("JOBS") or str(os.cpu_count() or 1)
 
 # Binary operators stand between spaces in clang-format's shape, which tells
 # them from template brackets, shifts, arrows and rvalue references.

@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/i386-linux.sh
-jobs="$(nproc)"
+. tools/jobs.sh
+jobs="$(parallel_jobs)"
 
 windows_presets=(win32 win64 win32-gcc win64-gcc)
 if ! i386_program_starts; then
