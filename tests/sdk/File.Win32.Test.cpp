@@ -62,6 +62,13 @@ bool IsClosedEverywhere(const WString& wstrPath)
     return file.IsValid();
 }
 
+// AppendBelowFolder with one append's own wait for the lock.
+bool AppendLineBelow(const SString& strRoot, const SString& strRelative, const void* pData, uint32_t uiLength)
+{
+    CLockWaitBudget lockWait(APPEND_LOCK_WAIT_MS);
+    return AppendBelowFolder(strRoot, strRelative, pData, uiLength, lockWait);
+}
+
 // A fresh folder per test, in its long form: the temporary folder may be
 // named in its short one.
 class FileWin32 : public ::testing::Test
@@ -524,13 +531,13 @@ TEST_F(FileWin32, AppendBelowFolderWritesBelowARootThatIsALink)
         GTEST_SKIP() << "this system lets the test make no symbolic link";
 
     // The first line creates the folders below the root, the second finds them.
-    const bool bFirst = AppendBelowFolder(Path("root"), "Qel\\1.7\\report.log", "ab", 2);
-    const bool bSecond = AppendBelowFolder(Path("root"), "Qel\\1.7\\report.log", "cd", 2);
+    const bool bFirst = AppendLineBelow(Path("root"), "Qel\\1.7\\report.log", "ab\n", 3);
+    const bool bSecond = AppendLineBelow(Path("root"), "Qel\\1.7\\report.log", "cd\n", 3);
 
     EXPECT_TRUE(TestSupport::RemoveSymbolicLink(wstrRoot, true, bHostLink));
     EXPECT_TRUE(bFirst);
     EXPECT_TRUE(bSecond);
-    EXPECT_EQ("abcd", ReadBytesFromFile(wstrElsewhere + L"\\Qel\\1.7\\report.log"));
+    EXPECT_EQ("ab\ncd\n", ReadBytesFromFile(wstrElsewhere + L"\\Qel\\1.7\\report.log"));
 }
 
 // Where the root cannot be had, here on a drive that does not exist, the
@@ -548,7 +555,7 @@ TEST_F(FileWin32, AppendBelowFolderLosesTheLineWhenTheRootCannotBeHad)
     ASSERT_NE(0, cMissing);
     const SString strRoot = std::string(1, cMissing) + ":\\ProgramData";
 
-    EXPECT_FALSE(AppendBelowFolder(strRoot, "Qel\\1.7\\report.log", "ab", 2));
+    EXPECT_FALSE(AppendLineBelow(strRoot, "Qel\\1.7\\report.log", "ab", 2));
     EXPECT_FALSE(IsExistingDirectory(strRoot));
 }
 
@@ -576,7 +583,7 @@ TEST_F(FileWin32, AppendersRefuseBadArgumentsAndCreateNothing)
         SCOPED_TRACE(c.szRelative);
         const std::size_t uiAssertsBefore = asserts.Asserts().size();
         EXPECT_FALSE(AppendToFile(Path(c.szRelative), c.pData, c.uiLength, true));
-        EXPECT_FALSE(AppendBelowFolder(m_strRoot, c.szRelative, c.pData, c.uiLength));
+        EXPECT_FALSE(AppendLineBelow(m_strRoot, c.szRelative, c.pData, c.uiLength));
         EXPECT_EQ(c.uiAsserts, asserts.Asserts().size() - uiAssertsBefore);
     }
     EXPECT_EQ(std::set<WString>({L"Qel"}), Tree());
@@ -610,7 +617,7 @@ TEST_F(FileWin32, CallsFailCleanlyWhereMemoryRunsOut)
         {"IsExistingDirectory", m_strRoot, [](const SString& strPath) { return IsExistingDirectory(strPath); }},
         {"AppendBelowFolder", strNew,
          [](const SString& strPath)
-         { return AppendBelowFolder(GetFolderPart(strPath), GetFileNamePart(strPath), "b", 1); }},
+         { return AppendLineBelow(GetFolderPart(strPath), GetFileNamePart(strPath), "b", 1); }},
         {"HoldFolder", strNewFolder, [](const SString& strPath) { return HoldFolder(strPath).IsValid(); }},
         {"GetLongPathForm", strPresent, [](const SString& strPath) { return !GetLongPathForm(strPath).empty(); }},
     };
@@ -653,8 +660,8 @@ TEST_F(FileWin32, AppendBelowFolderWritesNothingItCannotExamine)
 {
     const WString wstrLog = WidePath(L"Qel\\report.log");
     ASSERT_TRUE(CreateDirectoryW(WidePath(L"Qel").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytesToFile(wstrLog, "a"));
-    ASSERT_TRUE(AppendBelowFolder(m_strRoot, "Qel\\report.log", "b", 1));
+    ASSERT_TRUE(WriteBytesToFile(wstrLog, "a\n"));
+    ASSERT_TRUE(AppendLineBelow(m_strRoot, "Qel\\report.log", "b\n", 2));
     ASSERT_TRUE(SetFileAttributesW(wstrLog.c_str(), FILE_ATTRIBUTE_HIDDEN));
     struct SQueryCase
     {
@@ -673,8 +680,8 @@ TEST_F(FileWin32, AppendBelowFolderWritesNothingItCannotExamine)
         g_eUnanswered = c.eInformation;
         TestSupport::CScopedOverride information(SetFileInformationFunction, &LeaveOneClassUnanswered);
         TestSupport::CScopedOverride finalPath(SetFinalPathFunction, c.pFinalPath);
-        EXPECT_FALSE(AppendBelowFolder(m_strRoot, "Qel\\report.log", "c", 1));
-        EXPECT_EQ("ab", ReadBytesFromFile(wstrLog));
+        EXPECT_FALSE(AppendLineBelow(m_strRoot, "Qel\\report.log", "c\n", 2));
+        EXPECT_EQ("a\nb\n", ReadBytesFromFile(wstrLog));
         EXPECT_TRUE(GetFileAttributesW(wstrLog.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     }
 }
@@ -686,15 +693,15 @@ TEST_F(FileWin32, AppendBelowFolderWritesBelowADriveRoot)
     const SString strFolder = "sdk_file_win32_root_" + std::to_string(GetCurrentProcessId());
     const WString wstrFolder = Utf8ToWide(strDrive + strFolder);
 
-    const bool bFirst = AppendBelowFolder(strDrive, strFolder + "\\report.log", "ab", 2);
-    const bool bSecond = AppendBelowFolder(strDrive, strFolder + "\\report.log", "cd", 2);
+    const bool bFirst = AppendLineBelow(strDrive, strFolder + "\\report.log", "ab\n", 3);
+    const bool bSecond = AppendLineBelow(strDrive, strFolder + "\\report.log", "cd\n", 3);
     const std::string strWritten = ReadBytesFromFile(wstrFolder + L"\\report.log");
     std::error_code ec;
     std::filesystem::remove_all(wstrFolder, ec);
 
     EXPECT_TRUE(bFirst);
     EXPECT_TRUE(bSecond);
-    EXPECT_EQ("abcd", strWritten);
+    EXPECT_EQ("ab\ncd\n", strWritten);
 }
 
 TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)
