@@ -42,6 +42,7 @@ constexpr DWORD APPEND_ACCESS = GENERIC_READ | FILE_APPEND_DATA;
 constexpr unsigned DWORD_BITS = 32;
 constexpr char LINE_FEED = '\n';
 constexpr DWORD LINE_FEED_BYTES = 1;
+constexpr uint64_t FILE_END_UNKNOWN = std::numeric_limits<uint64_t>::max();
 
 FinalPathFunction g_pfnFinalPath = &GetFinalPathNameByHandleW;
 FileInformationFunction g_pfnFileInformation = &GetFileInformationByHandleEx;
@@ -165,31 +166,47 @@ uint32_t PauseForAppendLock()
 {
     const ULONGLONG ullStart = GetTickCount64();
     Sleep(APPEND_LOCK_RETRY_MS);
-    const ULONGLONG ullPaused = std::clamp<ULONGLONG>(GetTickCount64() - ullStart, APPEND_LOCK_RETRY_MS,
-                                                      std::numeric_limits<uint32_t>::max());
+    const ULONGLONG ullPaused =
+        std::clamp<ULONGLONG>(GetTickCount64() - ullStart, APPEND_LOCK_RETRY_MS, std::numeric_limits<uint32_t>::max());
     return static_cast<uint32_t>(ullPaused);
 }
 
-// Tries for the append lock until it is had, or until this append's wait is
-// spent: APPEND_LOCK_WAIT_MS, less when the budget holds less. It polls
-// instead of blocking: a blocking LockFileEx has no time limit, and neither a
-// writer that hangs holding the lock nor anyone who may read the file and
-// locks it whole may hold up the other writers, the launcher among them. A
-// file system that offers no locks lets the write go on without one:
-// append-only access still puts it at the end.
+// Where the file ends, FILE_END_UNKNOWN when that cannot be read.
+uint64_t ReadFileEnd(HANDLE hFile)
+{
+    LARGE_INTEGER llEnd = {};
+    return GetFileSizeEx(hFile, &llEnd) ? static_cast<uint64_t>(llEnd.QuadPart) : FILE_END_UNKNOWN;
+}
+
+// Tries for the append lock until it is had, or until this append has waited
+// APPEND_LOCK_STALL_MS (less when the budget holds less) while the file did
+// not move, or APPEND_LOCK_WAIT_MS in all. Writers that take turns move the
+// end of the file between two tries; someone who holds the lock without
+// writing, a writer that hangs or a reader who locked the file whole, does
+// not, and only that wait is taken from the budget. It polls instead of
+// blocking: a blocking LockFileEx has no time limit. A file system that
+// offers no locks lets the write go on without one: append-only access
+// still puts it at the end.
 bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange, CLockWaitBudget& budget)
 {
-    CLockWaitBudget wait(std::min(APPEND_LOCK_WAIT_MS, budget.GetRemainingMs()));
+    CLockWaitBudget wait(APPEND_LOCK_WAIT_MS);
+    CLockWaitBudget stall(std::min(APPEND_LOCK_STALL_MS, budget.GetRemainingMs()));
+    uint64_t uiEnd = ReadFileEnd(hFile);
     while (!g_pfnAppendLock(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0,
                             &lockRange))
     {
         if (GetLastError() != ERROR_LOCK_VIOLATION)
             return true;
-        if (wait.GetRemainingMs() == 0)
+        if (stall.GetRemainingMs() == 0 || wait.GetRemainingMs() == 0)
             return false;
         const uint32_t uiPausedMs = PauseForAppendLock();
         wait.Spend(uiPausedMs);
-        budget.Spend(uiPausedMs);
+        const uint64_t uiEndBefore = std::exchange(uiEnd, ReadFileEnd(hFile));
+        if (uiEnd == uiEndBefore || uiEnd == FILE_END_UNKNOWN || uiEndBefore == FILE_END_UNKNOWN)
+        {
+            stall.Spend(uiPausedMs);
+            budget.Spend(uiPausedMs);
+        }
     }
     return true;
 }
@@ -239,9 +256,8 @@ bool WriteUnderAppendLock(HANDLE hFile, const void* pData, uint32_t uiLength, CL
     lockRange.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> DWORD_BITS);
     if (!TakeAppendLock(hFile, lockRange, budget))
         return false;
-    LARGE_INTEGER llEnd = {};
-    const bool bEndKnown = GetFileSizeEx(hFile, &llEnd) != FALSE;
-    const uint64_t uiEnd = static_cast<uint64_t>(llEnd.QuadPart);
+    const uint64_t uiEnd = ReadFileEnd(hFile);
+    const bool bEndKnown = uiEnd != FILE_END_UNKNOWN;
     const bool bFreshLine = eStart == EAppendStart::AT_THE_END || (bEndKnown && EndsLine(hFile, uiEnd)) ||
                             WriteWhole(hFile, &LINE_FEED, LINE_FEED_BYTES);
     const bool bWritten = bFreshLine && WriteWhole(hFile, pData, uiLength);
@@ -318,8 +334,8 @@ bool AppendAtFinalPath(const SString& strPath, const WString& wstrFinalPath, con
         SetNormalAttributes(hFile.Get());
     }
     const CScopedKernelHandle hFile = OpenAtFinalPath(strPath, APPEND_ACCESS, wstrFinalPath);
-    return hFile.IsValid() &&
-           (uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength, lockBudget, EAppendStart::ON_A_FRESH_LINE));
+    return hFile.IsValid() && (uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength, lockBudget,
+                                                                     EAppendStart::ON_A_FRESH_LINE));
 }
 } // namespace
 
@@ -380,7 +396,7 @@ bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, 
                 OpenHandleChecked(strPath.c_str(), APPEND_ACCESS, OPEN_ALWAYS, ELinkPolicy::FOLLOW_LINKS);
             if (!hFile.IsValid())
                 return false;
-            CLockWaitBudget lockWait(APPEND_LOCK_WAIT_MS);
+            CLockWaitBudget lockWait(APPEND_LOCK_STALL_MS);
             return uiLength == 0 ||
                    WriteUnderAppendLock(hFile.Get(), pData, uiLength, lockWait, EAppendStart::AT_THE_END);
         },

@@ -17,10 +17,10 @@ namespace SharedUtil
 // name and is never created. Failures are ignored; nothing is returned.
 void EnsureParentFolders(const SString& strFilePath);
 
-// What a process, or one append, may still spend waiting for other writers'
-// append locks, in milliseconds. Each pause for the lock spends what it
-// took, at least APPEND_LOCK_RETRY_MS, so that a clock that reads a pause as
-// nothing cannot stretch the wait.
+// What a process, or one append, may still spend waiting for an append lock,
+// in milliseconds. Each pause for the lock spends what it took, at least
+// APPEND_LOCK_RETRY_MS, so that a clock that reads a pause as nothing cannot
+// stretch the wait.
 class CLockWaitBudget
 {
 public:
@@ -40,7 +40,7 @@ private:
 // cut back off while the lock is still held. With bResetAttributes,
 // read-only, hidden and system marks are cleared first. True when every byte
 // was written; a length of 0 only creates the file. False on any failure,
-// and when the append lock is not had within APPEND_LOCK_WAIT_MS.
+// and when the append lock is not had in time (APPEND_LOCK_STALL_MS).
 bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes);
 
 // AppendToFile with the attribute reset, for lines of a file that others
@@ -51,8 +51,9 @@ bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, 
 // link, a second hard link to the file) or is not where its name says below
 // the root's own final path. The root itself may be a link. The bytes start
 // on a line of their own: after a line that a writer could not cut back, a
-// line feed goes first. The wait for the append lock is taken from
-// lockBudget, and is at most APPEND_LOCK_WAIT_MS. False on any failure.
+// line feed goes first. A wait for the append lock while the file does not
+// move is taken from lockBudget, and is at most APPEND_LOCK_STALL_MS. False
+// on any failure.
 bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength,
                        CLockWaitBudget& lockBudget);
 
@@ -89,11 +90,14 @@ CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD 
 constexpr uint64_t APPEND_LOCK_OFFSET = 0x7FFFFFFFFFFFFFFEull;
 constexpr DWORD APPEND_LOCK_BYTES = 1;
 
-// How long one append waits for another writer's append lock before its
-// bytes are given up. Writers hold the lock for one write, microseconds; a
-// lock held longer is held by a writer that hangs, or by someone who locked
-// the whole file to hold up everyone who writes to it.
-constexpr uint32_t APPEND_LOCK_WAIT_MS = 50;
+// How long one append waits for the append lock while the file does not
+// move: writers hold the lock for one write, and take turns; a lock held
+// with nothing written is held by a writer that hangs, or by someone who
+// locked the whole file to hold up everyone who writes to it.
+constexpr uint32_t APPEND_LOCK_STALL_MS = 50;
+// How long one append waits for the append lock in all, while other writers
+// keep writing.
+constexpr uint32_t APPEND_LOCK_WAIT_MS = 2000;
 // Pause between two tries for a lock that another writer holds.
 constexpr uint32_t APPEND_LOCK_RETRY_MS = 1;
 } // namespace SharedUtil

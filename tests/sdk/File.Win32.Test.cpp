@@ -10,10 +10,10 @@
 #include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/AssertRecorder.h"
+#include "support/AppendFaults.Win32.h"
 #include "support/FailingAllocation.h"
 #include "support/HostLink.Win32.h"
 #include "support/ScopedOverride.h"
-#include "support/TestThread.h"
 #include "support/Utf8Text.h"
 #include "support/Win32TestSupport.Win32.h"
 
@@ -65,7 +65,7 @@ bool IsClosedEverywhere(const WString& wstrPath)
 // AppendBelowFolder with one append's own wait for the lock.
 bool AppendLineBelow(const SString& strRoot, const SString& strRelative, const void* pData, uint32_t uiLength)
 {
-    CLockWaitBudget lockWait(APPEND_LOCK_WAIT_MS);
+    CLockWaitBudget lockWait(APPEND_LOCK_STALL_MS);
     return AppendBelowFolder(strRoot, strRelative, pData, uiLength, lockWait);
 }
 
@@ -457,41 +457,96 @@ TEST_F(FileWin32, AppendToFileFailsOnAFolder)
     EXPECT_TRUE(GetFileAttributesW(WidePath(L"folder").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Another writer's append lock; a second handle of this process stands in the
-// way just as one of another process does.
-TEST_F(FileWin32, AppendToFileWaitsForTheAppendLockAndLeavesReadersAlone)
+// Another writer's append lock, held by a second process.
+TEST_F(FileWin32, AppendToFileWaitsBrieflyForAnotherWritersAppendLock)
 {
-    constexpr DWORD RELEASE_AFTER_MS = 200;
-    constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     const SString strFile = Path("locked.log");
     const WString wstrFile = WidePath(L"locked.log");
     ASSERT_TRUE(WriteBytesToFile(wstrFile, "a"));
-    const CScopedKernelHandle hOther(
-        CreateFileW(wstrFile.c_str(), GENERIC_READ | FILE_APPEND_DATA, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(hOther.IsValid());
-    OVERLAPPED range = {};
-    range.Offset = static_cast<DWORD>(APPEND_LOCK_OFFSET);
-    range.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> 32);
-    ASSERT_TRUE(
-        LockFileEx(hOther.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0, &range));
+    TestSupport::CFileLockHolder holder(wstrFile, TestSupport::ELockedRange::APPEND_LOCK_BYTE,
+                                        TestSupport::ELockMode::EXCLUSIVE);
+    ASSERT_TRUE(holder.IsHeld());
 
     // The lock stands in no reader's way.
     EXPECT_EQ("a", ReadBytesFromFile(wstrFile));
-    const ULONGLONG ullStart = GetTickCount64();
-    EXPECT_FALSE(AppendToFile(strFile, "b", 1, false));
-    EXPECT_GE(GetTickCount64() - ullStart, APPEND_LOCK_WAIT_MS);
+    {
+        const TestSupport::CAppendLockTries tries;
+        EXPECT_FALSE(AppendToFile(strFile, "b", 1, false));
+        // It tried again, for no longer than its wait: each pause spends at
+        // least APPEND_LOCK_RETRY_MS of it, and nobody wrote meanwhile.
+        EXPECT_LT(1u, tries.GetCount());
+        EXPECT_GE(1 + APPEND_LOCK_STALL_MS / APPEND_LOCK_RETRY_MS, tries.GetCount());
+    }
     EXPECT_EQ("a", ReadBytesFromFile(wstrFile));
 
     // A lock let go within the wait lets the bytes through.
-    TestSupport::CTestThread release(
-        [&]
-        {
-            Sleep(RELEASE_AFTER_MS);
-            UnlockFileEx(hOther.Get(), 0, APPEND_LOCK_BYTES, 0, &range);
-        });
-    EXPECT_TRUE(AppendToFile(strFile, "c", 1, false));
-    release.Join();
+    {
+        const TestSupport::CAppendLockTries tries(&holder);
+        EXPECT_TRUE(AppendToFile(strFile, "c", 1, false));
+        EXPECT_EQ(2u, tries.GetCount());
+    }
     EXPECT_EQ("ac", ReadBytesFromFile(wstrFile));
+}
+
+// A disk that fills up in the middle of the write leaves nothing of it: the
+// file is cut back while the lock is held, and the next append is whole.
+TEST_F(FileWin32, AppendsLeaveNothingOfAShortWrite)
+{
+    struct SWriteCase
+    {
+        const char* szCase;
+        AppendWriteFunction pfnWrite;
+    };
+    const SWriteCase cases[] = {
+        {"half written, then the disk full", &TestSupport::WriteHalfThenFailAsDiskFull},
+        {"half written and counted", &TestSupport::WriteHalf},
+        {"nothing written", &TestSupport::WriteNothingAsDiskFull},
+    };
+    const WString wstrFile = WidePath(L"short.log");
+    for (const SWriteCase& c : cases)
+    {
+        SCOPED_TRACE(c.szCase);
+        ASSERT_TRUE(WriteBytesToFile(wstrFile, "first\n"));
+        {
+            TestSupport::CScopedOverride write(SetAppendWriteFunction, c.pfnWrite);
+            EXPECT_FALSE(AppendToFile(Path("short.log"), "second line\n", 12, false));
+            EXPECT_EQ("first\n", ReadBytesFromFile(wstrFile));
+            EXPECT_FALSE(AppendLineBelow(m_strRoot, "short.log", "second line\n", 12));
+            EXPECT_EQ("first\n", ReadBytesFromFile(wstrFile));
+        }
+        EXPECT_TRUE(AppendToFile(Path("short.log"), "third\n", 6, false));
+        EXPECT_TRUE(AppendLineBelow(m_strRoot, "short.log", "fourth\n", 7));
+        EXPECT_EQ("first\nthird\nfourth\n", ReadBytesFromFile(wstrFile));
+    }
+}
+
+// Where a fragment stayed behind (a writer that could not cut it back, one
+// that crashed), the next line starts on a line of its own; bytes appended
+// by AppendToFile go on where the file ends.
+TEST_F(FileWin32, AppendBelowFolderStartsItsLineAfterAFragment)
+{
+    struct SEndCase
+    {
+        const char* szBefore;
+        const char* szLineAfter;
+        const char* szBytesAfter;
+    };
+    const SEndCase cases[] = {
+        {"", "line\n", "line\n"},
+        {"whole\n", "whole\nline\n", "whole\nline\n"},
+        {"5725: 2026-12-11 07:", "5725: 2026-12-11 07:\nline\n", "5725: 2026-12-11 07:line\n"},
+    };
+    const WString wstrFile = WidePath(L"fragment.log");
+    for (const SEndCase& c : cases)
+    {
+        SCOPED_TRACE(c.szBefore);
+        ASSERT_TRUE(WriteBytesToFile(wstrFile, c.szBefore));
+        EXPECT_TRUE(AppendLineBelow(m_strRoot, "fragment.log", "line\n", 5));
+        EXPECT_EQ(c.szLineAfter, ReadBytesFromFile(wstrFile));
+        ASSERT_TRUE(WriteBytesToFile(wstrFile, c.szBefore));
+        EXPECT_TRUE(AppendToFile(Path("fragment.log"), "line\n", 5, false));
+        EXPECT_EQ(c.szBytesAfter, ReadBytesFromFile(wstrFile));
+    }
 }
 
 TEST_F(FileWin32, HoldFolderCreatesTheFolderAndKeepsItInPlace)
