@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -459,28 +458,12 @@ TEST_F(LaunchTest, RefusedHelpUrlEndsTheLaunchWithTwo)
 {
     const TestSupport::CProductSettingsGuard settings({"trouble-url", "serial"});
     const TestSupport::CUrlRecorderAsBrowser browser;
-    std::wstring wstrRecorder = GetHelperPath(L"url_recorder.exe");
-    std::replace(wstrRecorder.begin(), wstrRecorder.end(), L'\\', L'/');
-    const SString strManyMarkers = "https://x/?" + SString(std::string(100000 * 4, '_')).ReplaceAll("____", "_ID_");
-    struct SCase
-    {
-        const char* szName;
-        SString strUrl;
-        SString strSerial;
-        SString strLine;
-    };
-    const std::vector<SCase> cases = {
-        {"file: URL of a program", "file:///" + WideToUtf8(wstrRecorder), "S-1",
-         "Trouble URL refused: not an http:// or https:// address"},
-        {"huge once the serial is in", strManyMarkers, SString(std::string(400000, 's')),
-         "Trouble URL refused: longer than 4096 bytes"},
-    };
     const std::wstring wstrApp = Temp(L"Refused\\App");
     const std::wstring wstrLauncher = StageLauncher(wstrApp);
     ASSERT_TRUE(CreateFolders(wstrApp + L"\\qel"));
-    for (const SCase& c : cases)
+    for (const TestSupport::SRefusedHelpUrl& c : TestSupport::MakeRefusedHelpUrls())
     {
-        SCOPED_TRACE(c.szName);
+        SCOPED_TRACE(c.szCase);
         SharedUtil::SetSetting("trouble-url", c.strUrl);
         SharedUtil::SetSetting("serial", c.strSerial);
 

@@ -10,7 +10,6 @@
 #include "support/ProductSettings.Win32.h"
 #include "support/Win32TestSupport.Win32.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -346,25 +345,7 @@ TEST_F(TroubleHelpFlow, IconBitsAndUrlSettingsShapeTheFlow)
 // the flow returns as one that was not handled.
 TEST_F(TroubleHelpFlow, HelpUrlThatIsNoWebPageOrTooLongIsRefusedWithALine)
 {
-    std::wstring wstrRecorder = TestSupport::GetHelperPath(L"url_recorder.exe");
-    std::replace(wstrRecorder.begin(), wstrRecorder.end(), L'\\', L'/');
-    const SString strManyMarkers = "https://x/?" + SString(std::string(100000 * 4, '_')).ReplaceAll("____", "_ID_");
-    struct SCase
-    {
-        const char* szCase;
-        SString strUrl;
-        SString strSerial;
-        SString strLine;
-    };
-    const std::vector<SCase> cases = {
-        {"file: URL of a program", "file:///" + WideToUtf8(wstrRecorder), SERIAL,
-         "Trouble URL refused: not an http:// or https:// address"},
-        {"a program's path", WideToUtf8(TestSupport::GetHelperPath(L"url_recorder.exe")), SERIAL,
-         "Trouble URL refused: not an http:// or https:// address"},
-        {"huge once the serial is in", strManyMarkers, SString(std::string(400000, 's')),
-         "Trouble URL refused: longer than 4096 bytes"},
-    };
-    for (const SCase& c : cases)
+    for (const TestSupport::SRefusedHelpUrl& c : TestSupport::MakeRefusedHelpUrls())
     {
         SCOPED_TRACE(c.szCase);
         SetSetting(TROUBLE_URL_SETTING, c.strUrl);
