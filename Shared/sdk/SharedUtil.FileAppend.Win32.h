@@ -36,8 +36,8 @@ private:
 // Appends the bytes in binary with one write at the end of the file, under
 // the file's append lock: writers that take it (every AppendToFile, in any
 // process) never interleave, and no writer's bytes are written over. The
-// bytes go in whole or not at all: a short write (a full disk, a quota) is
-// cut back off while the lock is still held. With bResetAttributes,
+// bytes go in whole or not at all: what a short write (a full disk, a quota)
+// put in is cut off again while the lock is still held. With bResetAttributes,
 // read-only, hidden and system marks are cleared first. True when every byte
 // was written; a length of 0 only creates the file. False on any failure,
 // and when the append lock is not had in time (APPEND_LOCK_STALL_MS).
