@@ -179,18 +179,20 @@ uint64_t ReadFileEnd(HANDLE hFile)
 }
 
 // Tries for the append lock until it is had, or until this append has waited
-// APPEND_LOCK_STALL_MS (less when the budget holds less) while the file did
-// not move, or APPEND_LOCK_WAIT_MS in all. Writers that take turns move the
-// end of the file between two tries; someone who holds the lock without
-// writing, a writer that hangs or a reader who locked the file whole, does
-// not, and only that wait is taken from the budget. It polls instead of
-// blocking: a blocking LockFileEx has no time limit. A file system that
+// APPEND_LOCK_STALL_MS (less when the budget holds less) on end while the
+// file did not move, or APPEND_LOCK_WAIT_MS in all. Writers that take turns
+// move the end of the file between two tries, and a wait for them starts the
+// stall afresh; someone who holds the lock without writing, a writer that
+// hangs or a reader who locked the file whole, does not. What a wait that
+// ends without the lock stalled is taken from the budget. It polls instead
+// of blocking: a blocking LockFileEx has no time limit. A file system that
 // offers no locks lets the write go on without one: append-only access
 // still puts it at the end.
 bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange, CLockWaitBudget& budget)
 {
+    const uint32_t uiStallMs = std::min(APPEND_LOCK_STALL_MS, budget.GetRemainingMs());
     CLockWaitBudget wait(APPEND_LOCK_WAIT_MS);
-    CLockWaitBudget stall(std::min(APPEND_LOCK_STALL_MS, budget.GetRemainingMs()));
+    CLockWaitBudget stall(uiStallMs);
     uint64_t uiEnd = ReadFileEnd(hFile);
     while (!g_pfnAppendLock(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0,
                             &lockRange))
@@ -198,15 +200,17 @@ bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange, CLockWaitBudget& budget
         if (GetLastError() != ERROR_LOCK_VIOLATION)
             return true;
         if (stall.GetRemainingMs() == 0 || wait.GetRemainingMs() == 0)
+        {
+            budget.Spend(uiStallMs - stall.GetRemainingMs());
             return false;
+        }
         const uint32_t uiPausedMs = PauseForAppendLock();
         wait.Spend(uiPausedMs);
         const uint64_t uiEndBefore = std::exchange(uiEnd, ReadFileEnd(hFile));
-        if (uiEnd == uiEndBefore || uiEnd == FILE_END_UNKNOWN || uiEndBefore == FILE_END_UNKNOWN)
-        {
+        if (uiEnd != uiEndBefore && uiEnd != FILE_END_UNKNOWN && uiEndBefore != FILE_END_UNKNOWN)
+            stall = CLockWaitBudget(uiStallMs);
+        else
             stall.Spend(uiPausedMs);
-            budget.Spend(uiPausedMs);
-        }
     }
     return true;
 }

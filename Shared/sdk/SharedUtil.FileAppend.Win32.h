@@ -51,9 +51,10 @@ bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, 
 // link, a second hard link to the file) or is not where its name says below
 // the root's own final path. The root itself may be a link. The bytes start
 // on a line of their own: after a line that a writer could not cut back, a
-// line feed goes first. A wait for the append lock while the file does not
-// move is taken from lockBudget, and is at most APPEND_LOCK_STALL_MS. False
-// on any failure.
+// line feed goes first. The append waits at most APPEND_LOCK_STALL_MS, and
+// no longer than lockBudget holds, for an append lock held while the file
+// does not move; a wait that ends without the lock is taken from lockBudget.
+// False on any failure.
 bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength,
                        CLockWaitBudget& lockBudget);
 
@@ -90,10 +91,10 @@ CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD 
 constexpr uint64_t APPEND_LOCK_OFFSET = 0x7FFFFFFFFFFFFFFEull;
 constexpr DWORD APPEND_LOCK_BYTES = 1;
 
-// How long one append waits for the append lock while the file does not
-// move: writers hold the lock for one write, and take turns; a lock held
-// with nothing written is held by a writer that hangs, or by someone who
-// locked the whole file to hold up everyone who writes to it.
+// How long one append waits on end for the append lock while the file does
+// not move: writers hold the lock for one write, and take turns; a lock held
+// that long with nothing written is held by a writer that hangs, or by
+// someone who locked the whole file to hold up everyone who writes to it.
 constexpr uint32_t APPEND_LOCK_STALL_MS = 50;
 // How long one append waits for the append lock in all, while other writers
 // keep writing.

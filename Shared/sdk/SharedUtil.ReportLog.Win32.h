@@ -10,11 +10,11 @@
 // format are in SharedUtil.ReportFilter.h.
 namespace SharedUtil
 {
-// What a process spends in all waiting for a lock on the log that nobody
-// lets go, however many lines it writes: anyone who may read the log may lock
-// it, and that may cost lines, never a slow start. Once it is spent, each
-// line gets one try. Waiting for other writers that take turns is not taken
-// from it.
+// What a process spends in all on lines that waited in vain for a lock on
+// the log that nobody let go, however many lines it writes: anyone who may
+// read the log may lock it, and that may cost lines, never a slow start.
+// Once it is spent, each line gets one try. Waiting for other writers that
+// take turns, which ends with the line written, is not taken from it.
 constexpr uint32_t REPORT_LOCK_BUDGET_MS = 100;
 
 // Records one diagnostic under the message site's identifier. With uiMaxPerId
