@@ -95,7 +95,7 @@ constexpr DWORD APPEND_LOCK_BYTES = 1;
 // not move: writers hold the lock for one write, and take turns; a lock held
 // that long with nothing written is held by a writer that hangs, or by
 // someone who locked the whole file to hold up everyone who writes to it.
-constexpr uint32_t APPEND_LOCK_STALL_MS = 50;
+constexpr uint32_t APPEND_LOCK_STALL_MS = 100;
 // How long one append waits for the append lock in all, while other writers
 // keep writing.
 constexpr uint32_t APPEND_LOCK_WAIT_MS = 2000;
