@@ -265,10 +265,10 @@ TEST(SystemInfoTag, JoinsVersionOsAndAdminFlag)
 // may break the line or make it long.
 TEST(SystemInfoTag, ShowsControlCharactersAsBlanksAndCutsEachValue)
 {
-    const std::string strAtCap(REPORT_TAG_FIELD_MAX_BYTES, 'x');
-    const std::string strLong(REPORT_TAG_FIELD_MAX_BYTES * 4, 'y');
+    const SString strAtCap(std::string(REPORT_TAG_FIELD_MAX_BYTES, 'x'));
+    const SString strLong(std::string(REPORT_TAG_FIELD_MAX_BYTES * 4, 'y'));
     // "é" is 0xC3 0xA9: at the cut it would be split, so it is left out whole.
-    const std::string strSplitAtCut = std::string(REPORT_TAG_FIELD_MAX_BYTES - 1, 'z') + "\xc3\xa9";
+    const SString strSplitAtCut = SString(std::string(REPORT_TAG_FIELD_MAX_BYTES - 1, 'z')) + "\xc3\xa9";
     struct SCase
     {
         const char* szCase;
@@ -294,12 +294,12 @@ TEST(SystemInfoTag, ShowsControlCharactersAsBlanksAndCutsEachValue)
          "", "[a b c\xe2\x80\xaa()]"},
         {"a lone lead byte at the end", "", "a\xc2", "", "[a\xc2()]"},
         {"at the cap", "-" + strAtCap, strAtCap, strAtCap, "[" + strAtCap + " " + strAtCap + "]"},
-        {"past the cap", "-" + strLong, "", "", "[" + strLong.substr(0, REPORT_TAG_FIELD_MAX_BYTES) + "]"},
+        {"past the cap", "-" + strLong, "", "", "[" + strLong.Slice(0, REPORT_TAG_FIELD_MAX_BYTES) + "]"},
         {"equal once cut", "", strAtCap + "1", strAtCap + "2", "[" + strAtCap + "]"},
         {"a character split by the cut", "-" + strSplitAtCut, "", "",
-         "[" + strSplitAtCut.substr(0, REPORT_TAG_FIELD_MAX_BYTES - 1) + "]"},
+         "[" + strSplitAtCut.Slice(0, REPORT_TAG_FIELD_MAX_BYTES - 1) + "]"},
         {"control characters at the cut", "", std::string(REPORT_TAG_FIELD_MAX_BYTES + 2, '\n'), "",
-         "[" + std::string(REPORT_TAG_FIELD_MAX_BYTES, ' ') + "()]"},
+         "[" + SString(std::string(REPORT_TAG_FIELD_MAX_BYTES, ' ')) + "()]"},
     };
     for (const SCase& testCase : cases)
     {

@@ -358,9 +358,11 @@ TEST_F(ReportLogFile, SettingsCannotForgeLinesOrSwellThem)
         SetSetting("real-os-version", "10.0");
         SetSetting(c.szSetting, c.strValue);
         if (c.strValue.empty())
+        {
             ASSERT_TRUE(TestSupport::SetRawProductSetting(KEY_WOW64_64KEY, L"real-os-version", REG_MULTI_SZ,
                                                           wstrMultiLine.c_str(),
                                                           static_cast<DWORD>(wstrMultiLine.size() * sizeof(wchar_t))));
+        }
         RemoveProductFolder();
         WriteReportLog(TEST_ID, strText);
         // The tag may hold brackets of its own: it is looked for whole.

@@ -183,9 +183,13 @@ TEST(TroubleHelp, UrlLongerThanTheCapIsNeverBuilt)
         EXPECT_EQ(testCase.bBuilt, BuildTroubleUrl(testCase.strTemplate, testCase.strVersionExt, testCase.strSerial,
                                                    "loader-dll-not-loadable", strUrl));
         if (testCase.bBuilt)
+        {
             EXPECT_GE(TROUBLE_URL_MAX_BYTES, strUrl.size());
+        }
         else
+        {
             EXPECT_EQ("untouched", strUrl);
+        }
     }
 }
 
