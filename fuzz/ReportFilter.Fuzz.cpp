@@ -22,6 +22,8 @@ namespace
 constexpr uint32_t MAX_CALLS = 32;
 constexpr std::size_t MAX_TEXT_BYTES = 16;
 constexpr std::size_t MAX_TAG_BYTES = 12;
+// Past the cap of a value in the system tag, now and then.
+constexpr std::size_t MAX_SETTING_BYTES = SharedUtil::REPORT_TAG_FIELD_MAX_BYTES + 8;
 constexpr std::size_t REMEMBERED_LINES = 4;
 constexpr int64_t QUIET_SECONDS = 5;
 // Clock readings stay between 1970 and the year 9999.
@@ -136,11 +138,56 @@ std::string UpToZero(const std::string& strText)
     return strText.substr(0, strText.find('\0'));
 }
 
-std::string ModelSystemTag(const std::string& strVersionExt, const std::string& strOs, const std::string& strRealOs,
-                           const std::string& strAdmin)
+// A value as the tag shows it: first every control character (C0, DEL, the
+// C1 controls U+0080 to U+009F, U+2028, U+2029) made one blank, then the
+// first REPORT_TAG_FIELD_MAX_BYTES bytes, less a character the cut splits.
+std::string ModelTagField(const std::string& strValue)
+{
+    constexpr unsigned char FIRST_PRINTABLE = 0x20;
+    constexpr unsigned char DELETE = 0x7F;
+    constexpr unsigned char C1_LEAD = 0xC2;
+    constexpr unsigned char C1_LOW = 0x80;
+    constexpr unsigned char C1_HIGH = 0x9F;
+    constexpr int CONTINUATION_SHIFT = 6; // 10xxxxxx
+    constexpr unsigned char CONTINUATION_TOP = 2;
+    const std::vector<std::string> separators = {"\xe2\x80\xa8", "\xe2\x80\xa9"};
+    std::string strClean;
+    for (std::size_t i = 0; i < strValue.size(); ++i)
+    {
+        const unsigned char ucByte = static_cast<unsigned char>(strValue[i]);
+        const unsigned char ucNext = i + 1 < strValue.size() ? static_cast<unsigned char>(strValue[i + 1]) : 0;
+        const std::string strNext = strValue.substr(i, separators[0].size());
+        if (ucByte < FIRST_PRINTABLE || ucByte == DELETE)
+            strClean += ' ';
+        else if (ucByte == C1_LEAD && ucNext >= C1_LOW && ucNext <= C1_HIGH)
+            strClean += ' ', i += 1;
+        else if (strNext == separators[0] || strNext == separators[1])
+            strClean += ' ', i += strNext.size() - 1;
+        else
+            strClean += strValue[i];
+    }
+    const std::size_t uiCap = SharedUtil::REPORT_TAG_FIELD_MAX_BYTES;
+    if (strClean.size() <= uiCap)
+        return strClean;
+    std::size_t uiEnd = uiCap;
+    const auto isContinuation = [](char cByte)
+    { return (static_cast<unsigned char>(cByte) >> CONTINUATION_SHIFT) == CONTINUATION_TOP; };
+    if (isContinuation(strClean[uiCap]))
+    {
+        while (uiEnd > 0 && isContinuation(strClean[uiEnd - 1]))
+            --uiEnd;
+        uiEnd = uiEnd > 0 ? uiEnd - 1 : 0;
+    }
+    return strClean.substr(0, uiEnd);
+}
+
+std::string ModelSystemTag(const std::string& strVersionExt, const std::string& strRawOs,
+                           const std::string& strRawRealOs, const std::string& strAdmin)
 {
     const std::size_t uiDash = strVersionExt.find('-');
-    const std::string strVersion = uiDash == std::string::npos ? "" : strVersionExt.substr(uiDash + 1);
+    const std::string strVersion = ModelTagField(uiDash == std::string::npos ? "" : strVersionExt.substr(uiDash + 1));
+    const std::string strOs = ModelTagField(strRawOs);
+    const std::string strRealOs = ModelTagField(strRawRealOs);
     std::string strTag = "[";
     if (!strVersion.empty())
         strTag += strVersion + " ";
@@ -226,9 +273,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t uiSize)
     CFuzzInput input(pData, uiSize);
 
     const SString strVersionExt =
-        PickText(input, {"", "1.7.0-1.00000.0", "1.7.0", "a-b-c", "-", " - x "}, MAX_TAG_BYTES);
-    const SString strOs = PickText(input, {"", "10.0", "6.2"}, MAX_TAG_BYTES);
-    const SString strRealOs = PickText(input, {"", "10.0", "6.2"}, MAX_TAG_BYTES);
+        PickText(input, {"", "1.7.0-1.00000.0", "1.7.0", "a-b-c", "-", " - x ", "1-\n5725: x"}, MAX_SETTING_BYTES);
+    const SString strOs = PickText(input, {"", "10.0", "6.2", "10.0\r\n", "a\xc2\x85\xe2\x80\xa8"}, MAX_SETTING_BYTES);
+    const SString strRealOs = PickText(input, {"", "10.0", "6.2", "10.0\n"}, MAX_SETTING_BYTES);
     const SString strAdmin = PickText(input, {"", "1", "0", "11"}, MAX_TAG_BYTES);
     const SString strProcessTag = PickText(input, {"04321", ""}, MAX_TAG_BYTES);
     const SString strSystemTag = SharedUtil::BuildSystemInfoTag(strVersionExt, strOs, strRealOs, strAdmin);

@@ -1,8 +1,10 @@
 #include "SharedUtil.FileAppend.Win32.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cwctype>
 #include <direct.h>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -38,11 +40,21 @@ constexpr DWORD SHARE_ALL_BUT_DELETE = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD APPEND_ACCESS = GENERIC_READ | FILE_APPEND_DATA;
 
 constexpr unsigned DWORD_BITS = 32;
-// Pause between two tries for a lock that another writer holds.
-constexpr DWORD APPEND_LOCK_RETRY_MS = 1;
+constexpr char LINE_FEED = '\n';
+constexpr DWORD LINE_FEED_BYTES = 1;
+constexpr uint64_t FILE_END_UNKNOWN = std::numeric_limits<uint64_t>::max();
 
 FinalPathFunction g_pfnFinalPath = &GetFinalPathNameByHandleW;
 FileInformationFunction g_pfnFileInformation = &GetFileInformationByHandleEx;
+AppendLockFunction g_pfnAppendLock = &LockFileEx;
+AppendWriteFunction g_pfnAppendWrite = &WriteFile;
+
+// Where an append's bytes begin.
+enum class EAppendStart
+{
+    AT_THE_END,
+    ON_A_FRESH_LINE,
+};
 
 CScopedKernelHandle FailHandleWithErrno(int iErrno)
 {
@@ -148,36 +160,113 @@ WString GetFolderFinalPath(const SString& strFolder)
     return WString(szFinalPath, uiLength);
 }
 
-// Waits up to APPEND_LOCK_WAIT_MS for the append lock. It polls instead of
-// blocking: a blocking LockFileEx has no time limit, and a writer that hangs
-// holding the lock (or a stray lock on a share) must not hang every other
-// writer, the launcher among them, with it. A file system that offers no
-// locks lets the write go on without one: append-only access still puts it
-// at the end.
-bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange)
+// One pause for another writer's append lock: what it took, and at least
+// what it asked for.
+uint32_t PauseForAppendLock()
 {
-    const ULONGLONG ullDeadline = GetTickCount64() + APPEND_LOCK_WAIT_MS;
-    while (!LockFileEx(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0, &lockRange))
+    const ULONGLONG ullStart = GetTickCount64();
+    Sleep(APPEND_LOCK_RETRY_MS);
+    const ULONGLONG ullPaused =
+        std::clamp<ULONGLONG>(GetTickCount64() - ullStart, APPEND_LOCK_RETRY_MS, std::numeric_limits<uint32_t>::max());
+    return static_cast<uint32_t>(ullPaused);
+}
+
+// Where the file ends, FILE_END_UNKNOWN when that cannot be read.
+uint64_t ReadFileEnd(HANDLE hFile)
+{
+    LARGE_INTEGER llEnd = {};
+    return GetFileSizeEx(hFile, &llEnd) ? static_cast<uint64_t>(llEnd.QuadPart) : FILE_END_UNKNOWN;
+}
+
+// Tries for the append lock until it is had, or until this append has waited
+// APPEND_LOCK_STALL_MS (less when the budget holds less) on end while the
+// file did not move, or APPEND_LOCK_WAIT_MS in all. Writers that take turns
+// move the end of the file between two tries, and a wait for them starts the
+// stall afresh; someone who holds the lock without writing, a writer that
+// hangs or a reader who locked the file whole, does not. What a wait that
+// ends without the lock stalled is taken from the budget. It polls instead
+// of blocking: a blocking LockFileEx has no time limit. A file system that
+// offers no locks lets the write go on without one: append-only access
+// still puts it at the end.
+bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange, CLockWaitBudget& budget)
+{
+    const uint32_t uiStallMs = std::min(APPEND_LOCK_STALL_MS, budget.GetRemainingMs());
+    CLockWaitBudget wait(APPEND_LOCK_WAIT_MS);
+    CLockWaitBudget stall(uiStallMs);
+    uint64_t uiEnd = ReadFileEnd(hFile);
+    while (!g_pfnAppendLock(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0,
+                            &lockRange))
     {
         if (GetLastError() != ERROR_LOCK_VIOLATION)
             return true;
-        if (GetTickCount64() >= ullDeadline)
+        if (stall.GetRemainingMs() == 0 || wait.GetRemainingMs() == 0)
+        {
+            budget.Spend(uiStallMs - stall.GetRemainingMs());
             return false;
-        Sleep(APPEND_LOCK_RETRY_MS);
+        }
+        const uint32_t uiPausedMs = PauseForAppendLock();
+        wait.Spend(uiPausedMs);
+        const uint64_t uiEndBefore = std::exchange(uiEnd, ReadFileEnd(hFile));
+        if (uiEnd != uiEndBefore && uiEnd != FILE_END_UNKNOWN && uiEndBefore != FILE_END_UNKNOWN)
+            stall = CLockWaitBudget(uiStallMs);
+        else
+            stall.Spend(uiPausedMs);
     }
     return true;
 }
 
-// One write call, so that the bytes stay together, under the append lock.
-bool WriteUnderAppendLock(HANDLE hFile, const void* pData, uint32_t uiLength)
+// One write call, so that the bytes stay together.
+bool WriteWhole(HANDLE hFile, const void* pData, DWORD uiLength)
+{
+    DWORD uiWritten = 0;
+    return g_pfnAppendWrite(hFile, pData, uiLength, &uiWritten, nullptr) && uiWritten == uiLength;
+}
+
+// Whether the byte before uiEnd ends a line. An end that cannot be read does
+// not: an empty line does no harm, a line glued to a fragment does.
+bool EndsLine(HANDLE hFile, uint64_t uiEnd)
+{
+    if (uiEnd == 0)
+        return true;
+    OVERLAPPED lastByte = {};
+    lastByte.Offset = static_cast<DWORD>(uiEnd - 1);
+    lastByte.OffsetHigh = static_cast<DWORD>((uiEnd - 1) >> DWORD_BITS);
+    char cLast = 0;
+    DWORD uiRead = 0;
+    return ReadFile(hFile, &cLast, LINE_FEED_BYTES, &uiRead, &lastByte) && uiRead == LINE_FEED_BYTES &&
+           cLast == LINE_FEED;
+}
+
+// Puts the end of the file back at uiEnd, through a handle of its own: an
+// append-only handle may not move the end. Where that is refused the
+// fragment stays, and the next line appended starts on a fresh line.
+void CutBack(HANDLE hFile, uint64_t uiEnd)
+{
+    const CScopedKernelHandle hWriter(ReOpenFile(hFile, GENERIC_WRITE, SHARE_ALL, 0));
+    FILE_END_OF_FILE_INFO info = {};
+    info.EndOfFile.QuadPart = static_cast<LONGLONG>(uiEnd);
+    if (hWriter.IsValid())
+        SetFileInformationByHandle(hWriter.Get(), FileEndOfFileInfo, &info, sizeof(info));
+}
+
+// The bytes under the append lock, whole or not at all: where the file ends
+// is read under the lock, and a short write is cut back to it before the
+// lock is let go, so that no other writer's bytes follow a fragment.
+bool WriteUnderAppendLock(HANDLE hFile, const void* pData, uint32_t uiLength, CLockWaitBudget& budget,
+                          EAppendStart eStart)
 {
     OVERLAPPED lockRange = {};
     lockRange.Offset = static_cast<DWORD>(APPEND_LOCK_OFFSET);
     lockRange.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> DWORD_BITS);
-    if (!TakeAppendLock(hFile, lockRange))
+    if (!TakeAppendLock(hFile, lockRange, budget))
         return false;
-    DWORD uiWritten = 0;
-    const bool bWritten = WriteFile(hFile, pData, uiLength, &uiWritten, nullptr) && uiWritten == uiLength;
+    const uint64_t uiEnd = ReadFileEnd(hFile);
+    const bool bEndKnown = uiEnd != FILE_END_UNKNOWN;
+    const bool bFreshLine = eStart == EAppendStart::AT_THE_END || (bEndKnown && EndsLine(hFile, uiEnd)) ||
+                            WriteWhole(hFile, &LINE_FEED, LINE_FEED_BYTES);
+    const bool bWritten = bFreshLine && WriteWhole(hFile, pData, uiLength);
+    if (!bWritten && bEndKnown)
+        CutBack(hFile, uiEnd);
     UnlockFileEx(hFile, 0, APPEND_LOCK_BYTES, 0, &lockRange);
     return bWritten;
 }
@@ -238,7 +327,8 @@ CScopedKernelHandle OpenAtFinalPath(const SString& strPath, DWORD dwAccess, cons
 
 // The attribute reset first, through a handle that may only change
 // attributes: a read-only file cannot be opened for appending.
-bool AppendAtFinalPath(const SString& strPath, const WString& wstrFinalPath, const void* pData, uint32_t uiLength)
+bool AppendAtFinalPath(const SString& strPath, const WString& wstrFinalPath, const void* pData, uint32_t uiLength,
+                       CLockWaitBudget& lockBudget)
 {
     {
         const CScopedKernelHandle hFile =
@@ -248,7 +338,8 @@ bool AppendAtFinalPath(const SString& strPath, const WString& wstrFinalPath, con
         SetNormalAttributes(hFile.Get());
     }
     const CScopedKernelHandle hFile = OpenAtFinalPath(strPath, APPEND_ACCESS, wstrFinalPath);
-    return hFile.IsValid() && (uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength));
+    return hFile.IsValid() && (uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength, lockBudget,
+                                                                     EAppendStart::ON_A_FRESH_LINE));
 }
 } // namespace
 
@@ -260,6 +351,16 @@ FinalPathFunction SetFinalPathFunction(FinalPathFunction pFunction)
 FileInformationFunction SetFileInformationFunction(FileInformationFunction pFunction)
 {
     return ReplaceSeamFunction(g_pfnFileInformation, pFunction, &GetFileInformationByHandleEx);
+}
+
+AppendLockFunction SetAppendLockFunction(AppendLockFunction pFunction)
+{
+    return ReplaceSeamFunction(g_pfnAppendLock, pFunction, &LockFileEx);
+}
+
+AppendWriteFunction SetAppendWriteFunction(AppendWriteFunction pFunction)
+{
+    return ReplaceSeamFunction(g_pfnAppendWrite, pFunction, &WriteFile);
 }
 
 void EnsureParentFolders(const SString& strFilePath)
@@ -299,12 +400,15 @@ bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, 
                 OpenHandleChecked(strPath.c_str(), APPEND_ACCESS, OPEN_ALWAYS, ELinkPolicy::FOLLOW_LINKS);
             if (!hFile.IsValid())
                 return false;
-            return uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength);
+            CLockWaitBudget lockWait(APPEND_LOCK_STALL_MS);
+            return uiLength == 0 ||
+                   WriteUnderAppendLock(hFile.Get(), pData, uiLength, lockWait, EAppendStart::AT_THE_END);
         },
         [] { return false; });
 }
 
-bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength)
+bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength,
+                       CLockWaitBudget& lockBudget)
 {
     return FailOnOutOfMemory(
         [&]
@@ -325,7 +429,8 @@ bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, c
                 if (hFile.IsValid())
                 {
                     SetNormalAttributes(hFile.Get());
-                    return uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength);
+                    return uiLength == 0 || WriteUnderAppendLock(hFile.Get(), pData, uiLength, lockBudget,
+                                                                 EAppendStart::ON_A_FRESH_LINE);
                 }
             }
 
@@ -353,7 +458,7 @@ bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, c
                 heldFolders.push_back(std::move(hFolder));
             }
             wstrFinalPath += WIDE_PATH_SEPARATOR + Utf8ToWide(parts.back());
-            return AppendAtFinalPath(strPath, wstrFinalPath, pData, uiLength);
+            return AppendAtFinalPath(strPath, wstrFinalPath, pData, uiLength, lockBudget);
         },
         [] { return false; });
 }

@@ -17,22 +17,46 @@ namespace SharedUtil
 // name and is never created. Failures are ignored; nothing is returned.
 void EnsureParentFolders(const SString& strFilePath);
 
+// What a process, or one append, may still spend waiting for an append lock,
+// in milliseconds. Each pause for the lock spends what it took, at least
+// APPEND_LOCK_RETRY_MS, so that a clock that reads a pause as nothing cannot
+// stretch the wait.
+class CLockWaitBudget
+{
+public:
+    explicit constexpr CLockWaitBudget(uint32_t uiMs) : m_uiRemainingMs(uiMs) {}
+
+    uint32_t GetRemainingMs() const { return m_uiRemainingMs; }
+    void Spend(uint32_t uiMs) { m_uiRemainingMs -= uiMs < m_uiRemainingMs ? uiMs : m_uiRemainingMs; }
+
+private:
+    uint32_t m_uiRemainingMs;
+};
+
 // Appends the bytes in binary with one write at the end of the file, under
 // the file's append lock: writers that take it (every AppendToFile, in any
-// process) never interleave, and no writer's bytes are written over. With
-// bResetAttributes, read-only, hidden and system marks are cleared first.
-// True when every byte was written; a length of 0 only creates the file.
-// False on any failure.
+// process) never interleave, and no writer's bytes are written over. The
+// bytes go in whole or not at all: what a short write (a full disk, a quota)
+// put in is cut off again while the lock is still held. With bResetAttributes,
+// read-only, hidden and system marks are cleared first. True when every byte
+// was written; a length of 0 only creates the file. False on any failure,
+// and when the append lock is not had in time (APPEND_LOCK_STALL_MS).
 bool AppendToFile(const SString& strPath, const void* pData, uint32_t uiLength, bool bResetAttributes);
 
-// AppendToFile with the attribute reset, to strRoot\strRelativePath where
-// others may have put a link in place of a folder below strRoot or of the
-// file: missing folders below the root (and the root) are created, and
-// nothing is created, reset or written when a folder below the root or the
-// file is a link (a junction, a symbolic link, a second hard link to the
-// file) or is not where its name says below the root's own final path. The
-// root itself may be a link. False on any failure.
-bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength);
+// AppendToFile with the attribute reset, for lines of a file that others
+// share, to strRoot\strRelativePath where others may have put a link in
+// place of a folder below strRoot or of the file: missing folders below the
+// root (and the root) are created, and nothing is created, reset or written
+// when a folder below the root or the file is a link (a junction, a symbolic
+// link, a second hard link to the file) or is not where its name says below
+// the root's own final path. The root itself may be a link. The bytes start
+// on a line of their own: after a line that a writer could not cut back, a
+// line feed goes first. The append waits at most APPEND_LOCK_STALL_MS, and
+// no longer than lockBudget holds, for an append lock held while the file
+// does not move; a wait that ends without the lock is taken from lockBudget.
+// False on any failure.
+bool AppendBelowFolder(const SString& strRoot, const SString& strRelativePath, const void* pData, uint32_t uiLength,
+                       CLockWaitBudget& lockBudget);
 
 // Opens a folder, creating it when missing, and holds it: while the handle
 // lives, the folder cannot be renamed, removed or replaced. Invalid when the
@@ -67,7 +91,14 @@ CScopedKernelHandle OpenHandleChecked(const char* szPath, DWORD dwAccess, DWORD 
 constexpr uint64_t APPEND_LOCK_OFFSET = 0x7FFFFFFFFFFFFFFEull;
 constexpr DWORD APPEND_LOCK_BYTES = 1;
 
-// How long AppendToFile waits for another writer's append lock before the
-// bytes are given up.
-constexpr DWORD APPEND_LOCK_WAIT_MS = 2000;
+// How long one append waits on end for the append lock while the file does
+// not move: writers hold the lock for one write, and take turns; a lock held
+// that long with nothing written is held by a writer that hangs, or by
+// someone who locked the whole file to hold up everyone who writes to it.
+constexpr uint32_t APPEND_LOCK_STALL_MS = 100;
+// How long one append waits for the append lock in all, while other writers
+// keep writing.
+constexpr uint32_t APPEND_LOCK_WAIT_MS = 2000;
+// Pause between two tries for a lock that another writer holds.
+constexpr uint32_t APPEND_LOCK_RETRY_MS = 1;
 } // namespace SharedUtil

@@ -5,8 +5,8 @@
 namespace SharedUtil
 {
 // Runs call; where memory runs out on the way, runs fail instead and returns
-// what it gives: the one way the file layer turns a failed allocation into
-// the failure its caller already handles (false, an empty text, errno).
+// what it gives: the one way the layer turns a failed allocation into the
+// failure its caller already handles (false, an empty text, errno).
 template <typename Call, typename Fail> auto FailOnOutOfMemory(Call call, Fail fail) -> decltype(call())
 {
     try

@@ -2,6 +2,7 @@
 #include "SharedUtil.SeamSetter.h"
 
 #include <chrono>
+#include <string_view>
 
 namespace SharedUtil
 {
@@ -17,6 +18,22 @@ constexpr const char* VERSION_EXT_DELIMITER = "-";
 constexpr const char* ADMIN_FLAG = "1";
 constexpr const char* ADMIN_MARK = "a";
 
+constexpr char TAG_FIELD_BLANK = ' ';
+// Controls of UTF-8 beyond ASCII's: the C1 controls (NEL among them) are
+// U+0080 to U+009F, 0xC2 0x80 to 0xC2 0x9F; the line and paragraph
+// separators U+2028 and U+2029 are 0xE2 0x80 0xA8 and 0xE2 0x80 0xA9.
+constexpr unsigned char C1_LEAD = 0xC2;
+constexpr unsigned char C1_FIRST = 0x80;
+constexpr unsigned char C1_LAST = 0x9F;
+constexpr std::size_t C1_BYTES = 2;
+constexpr std::string_view LINE_SEPARATOR = "\xE2\x80\xA8";
+constexpr std::string_view PARAGRAPH_SEPARATOR = "\xE2\x80\xA9";
+constexpr unsigned char ASCII_CONTROL_END = 0x20;
+constexpr unsigned char ASCII_DELETE = 0x7F;
+// Bytes 10xxxxxx continue a UTF-8 character.
+constexpr unsigned char CONTINUATION_MASK = 0xC0;
+constexpr unsigned char CONTINUATION_BITS = 0x80;
+
 // The same count as the C library's time(), without the time-zone lookup that
 // time() makes on Windows on every call.
 ReportTime ReadRealTime()
@@ -26,6 +43,51 @@ ReportTime ReadRealTime()
 }
 
 ReportClockFunction g_pfnReportClock = ReadRealTime;
+
+// How many bytes at uiPos make a control character: line breaks, C0 and C1
+// controls, and the Unicode line and paragraph separators; 0 for anything
+// else.
+std::size_t ControlBytesAt(std::string_view svText, std::size_t uiPos)
+{
+    const unsigned char ucByte = static_cast<unsigned char>(svText[uiPos]);
+    if (ucByte < ASCII_CONTROL_END || ucByte == ASCII_DELETE)
+        return 1;
+    const std::string_view svRest = svText.substr(uiPos);
+    if (ucByte == C1_LEAD && svRest.size() >= C1_BYTES && static_cast<unsigned char>(svRest[1]) >= C1_FIRST &&
+        static_cast<unsigned char>(svRest[1]) <= C1_LAST)
+        return C1_BYTES;
+    if (svRest.starts_with(LINE_SEPARATOR) || svRest.starts_with(PARAGRAPH_SEPARATOR))
+        return LINE_SEPARATOR.size();
+    return 0;
+}
+
+bool IsContinuationByte(char cByte)
+{
+    return (static_cast<unsigned char>(cByte) & CONTINUATION_MASK) == CONTINUATION_BITS;
+}
+
+// A setting's value as the tag shows it: each control character a blank, at
+// most REPORT_TAG_FIELD_MAX_BYTES, and a character that the cut would split
+// left out whole.
+SString ToTagField(const SString& strValue)
+{
+    SString strField;
+    std::size_t uiPos = 0;
+    while (uiPos < strValue.size() && strField.size() < REPORT_TAG_FIELD_MAX_BYTES)
+    {
+        const std::size_t uiControlBytes = ControlBytesAt(strValue, uiPos);
+        strField += uiControlBytes != 0 ? TAG_FIELD_BLANK : strValue[uiPos];
+        uiPos += uiControlBytes != 0 ? uiControlBytes : 1;
+    }
+    if (uiPos < strValue.size() && IsContinuationByte(strValue[uiPos]))
+    {
+        while (!strField.empty() && IsContinuationByte(strField.back()))
+            strField.pop_back();
+        if (!strField.empty())
+            strField.pop_back();
+    }
+    return strField;
+}
 
 // YYYY-MM-DD HH:MM:SS of the UTC calendar, computed without the C library's
 // shared gmtime buffer.
@@ -166,16 +228,18 @@ SString FormatReportLine(const SPendingLine& line, ReportTime tTime, const SStri
 SString BuildSystemInfoTag(const SString& strVersionExt, const SString& strOsVersion, const SString& strRealOsVersion,
                            const SString& strIsAdmin)
 {
-    const SString strVersion = strVersionExt.PartAfter(VERSION_EXT_DELIMITER, nullptr, 1);
+    const SString strVersion = ToTagField(strVersionExt.PartAfter(VERSION_EXT_DELIMITER, nullptr, 1));
+    const SString strOs = ToTagField(strOsVersion);
+    const SString strRealOs = ToTagField(strRealOsVersion);
     SString strTag = "[";
     if (!strVersion.empty())
         strTag += strVersion + " ";
-    if (!strOsVersion.empty())
+    if (!strOs.empty())
     {
-        if (strOsVersion == strRealOsVersion)
-            strTag += strOsVersion + " ";
+        if (strOs == strRealOs)
+            strTag += strOs + " ";
         else
-            strTag += strOsVersion + "(" + strRealOsVersion + ") ";
+            strTag += strOs + "(" + strRealOs + ") ";
     }
     if (strIsAdmin == ADMIN_FLAG)
         strTag += ADMIN_MARK;

@@ -90,8 +90,14 @@ void FeedReportLine(CReportRepeatFilter& filter, ReportIdCounts& counts, uint32_
 SString FormatReportLine(const SPendingLine& line, ReportTime tTime, const SString& strSystemTag,
                          const SString& strProcessTag);
 
+// Longest a value of the system tag may show, in bytes: a setting holds
+// whatever another component (or an administrator) put there.
+constexpr std::size_t REPORT_TAG_FIELD_MAX_BYTES = 64;
+
 // The bracketed tag of the product version and the operating system, built
-// from the four settings' values.
+// from the four settings' values. It stays on its line: line breaks and other
+// control characters in a value show as blanks, and each value is cut to
+// REPORT_TAG_FIELD_MAX_BYTES (at a character's start).
 SString BuildSystemInfoTag(const SString& strVersionExt, const SString& strOsVersion, const SString& strRealOsVersion,
                            const SString& strIsAdmin);
 } // namespace SharedUtil

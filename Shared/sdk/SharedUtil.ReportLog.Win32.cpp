@@ -27,6 +27,7 @@ constexpr const char* SETTING_IS_ADMIN = "is-admin";
 CReportRepeatFilter g_ReportRepeatFilter;
 ReportIdCounts g_ReportIdCounts;
 SString g_strAllUsersFolderName;
+CLockWaitBudget g_ReportLockBudget(REPORT_LOCK_BUDGET_MS);
 
 // One open, append and close per line: nothing waits in a buffer. Any user
 // may create folders in the all-users folder, so a link in place of our
@@ -37,7 +38,7 @@ void AppendReportLine(const SPendingLine& line)
     const SString strLine = FormatReportLine(line, GetReportTime(), GetSystemInfoTag(), GetProcessLogTag());
     AppendBelowFolder(GetAllUsersAppDataPath(),
                       CombinePath(GetAllUsersFolderName(), GetMajorMinorVersion(), REPORT_FILE_NAME), strLine.data(),
-                      static_cast<uint32_t>(strLine.size()));
+                      static_cast<uint32_t>(strLine.size()), g_ReportLockBudget);
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "SharedUtil.Clipboard.Win32.h"
 #include "SharedUtil.MessageBox.Win32.h"
+#include "SharedUtil.OutOfMemory.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.Shell.Win32.h"
@@ -25,12 +26,27 @@ constexpr unsigned int QUESTION_BOX_TYPE = MB_TOPMOST | MB_YESNO;
 constexpr unsigned int MESSAGE_BOX_TYPE = MB_TOPMOST | MB_OK;
 constexpr unsigned int BROWSER_NOTICE_TYPE = MB_TOPMOST | MB_ICONASTERISK | MB_OK;
 
-void OpenHelpPage(const SString& strType)
+constexpr const char* URL_TOO_LONG_FORMAT = "Trouble URL refused: longer than %u bytes";
+constexpr const char* URL_NOT_WEB = "Trouble URL refused: not an http:// or https:// address";
+
+// The help URL from the settings; false, with a report line that says why,
+// when it is not one to open. The URL itself stays out of the line: it may
+// hold anything, line breaks included.
+bool GetHelpUrl(const SString& strType, SString& strOutUrl)
 {
-    const SString strUrl = BuildTroubleUrl(GetSetting(TROUBLE_URL_SETTING), GetSetting(TROUBLE_VERSION_EXT_SETTING),
-                                           GetSetting(TROUBLE_SERIAL_SETTING), strType);
-    CopyTextToClipboard(strUrl);
-    ShellLaunch(false, "open", strUrl, "", "", SW_SHOWNORMAL);
+    if (!BuildTroubleUrl(GetSetting(TROUBLE_URL_SETTING), GetSetting(TROUBLE_VERSION_EXT_SETTING),
+                         GetSetting(TROUBLE_SERIAL_SETTING), strType, strOutUrl))
+    {
+        WriteReportLog(REPORT_TROUBLE_URL_REFUSED,
+                       SString(URL_TOO_LONG_FORMAT, static_cast<unsigned int>(TROUBLE_URL_MAX_BYTES)), NO_LOG_CAP);
+        return false;
+    }
+    if (!IsWebAddress(strOutUrl))
+    {
+        WriteReportLog(REPORT_TROUBLE_URL_REFUSED, URL_NOT_WEB, NO_LOG_CAP);
+        return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -50,37 +66,48 @@ void OfferTroubleHelp(const SString& strType, int iFlags, const SString& strMess
 
 bool ProcessPendingTroubleHelp()
 {
-    STroubleRecord record;
-    // Read where OfferTroubleHelp wrote it: a record of the same name in the
-    // other registry view is another run's, and not ours to show or clear.
-    if (!ParseTroubleRecord(GetSettingInWriteView(TROUBLE_RECORD_SETTING), record))
-        return false;
-    // Consumed before anything is shown: a record is acted on once at most.
-    SetSetting(TROUBLE_RECORD_SETTING, "");
+    // Where memory runs out the help is not handled, as any other failure.
+    return FailOnOutOfMemory(
+        []
+        {
+            STroubleRecord record;
+            // Read where OfferTroubleHelp wrote it: a record of the same name in the
+            // other registry view is another run's, and not ours to show or clear.
+            if (!ParseTroubleRecord(GetSettingInWriteView(TROUBLE_RECORD_SETTING), record))
+                return false;
+            // Consumed before anything is shown: a record is acted on once at most.
+            SetSetting(TROUBLE_RECORD_SETTING, "");
 
-    const SString strTitle = SString("Qel: Vendaro %s   (CTRL+C to copy)", record.strErrorCode.c_str());
-    const unsigned int uiIconBits = static_cast<unsigned int>(record.iFlags & TROUBLE_ICON_MASK);
+            const SString strTitle = SString("Qel: Vendaro %s   (CTRL+C to copy)", record.strErrorCode.c_str());
+            const unsigned int uiIconBits = static_cast<unsigned int>(record.iFlags & TROUBLE_ICON_MASK);
 
-    if (record.iFlags & TROUBLE_ASK_FIRST)
-    {
-        SString strQuestion = record.strMessage;
-        if (!strQuestion.empty())
-            strQuestion += TROUBLE_QUESTION_SEPARATOR;
-        strQuestion += TROUBLE_QUESTION;
-        if (ShowMessageBoxUtf8(nullptr, strQuestion, strTitle, uiIconBits | QUESTION_BOX_TYPE) != IDYES)
-            return false;
-    }
-    else
-    {
-        if (!record.strMessage.empty())
-            ShowMessageBoxUtf8(nullptr, record.strMessage, strTitle, uiIconBits | MESSAGE_BOX_TYPE);
-        if (record.iFlags & TROUBLE_MESSAGE_ONLY)
+            if (record.iFlags & TROUBLE_ASK_FIRST)
+            {
+                SString strQuestion = record.strMessage;
+                if (!strQuestion.empty())
+                    strQuestion += TROUBLE_QUESTION_SEPARATOR;
+                strQuestion += TROUBLE_QUESTION;
+                if (ShowMessageBoxUtf8(nullptr, strQuestion, strTitle, uiIconBits | QUESTION_BOX_TYPE) != IDYES)
+                    return false;
+            }
+            else
+            {
+                if (!record.strMessage.empty())
+                    ShowMessageBoxUtf8(nullptr, record.strMessage, strTitle, uiIconBits | MESSAGE_BOX_TYPE);
+                if (record.iFlags & TROUBLE_MESSAGE_ONLY)
+                    return true;
+            }
+
+            // Before the notice, which promises a page.
+            SString strUrl;
+            if (!GetHelpUrl(record.strType, strUrl))
+                return false;
+            ShowMessageBoxUtf8(nullptr, BROWSER_NOTICE_TEXT, BROWSER_NOTICE_CAPTION, BROWSER_NOTICE_TYPE);
+            CopyTextToClipboard(strUrl);
+            ShellLaunch(false, "open", strUrl, "", "", SW_SHOWNORMAL);
             return true;
-    }
-
-    ShowMessageBoxUtf8(nullptr, BROWSER_NOTICE_TEXT, BROWSER_NOTICE_CAPTION, BROWSER_NOTICE_TYPE);
-    OpenHelpPage(record.strType);
-    return true;
+        },
+        [] { return false; });
 }
 
 } // namespace SharedUtil

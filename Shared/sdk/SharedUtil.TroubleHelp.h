@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "SString.h"
@@ -47,8 +48,22 @@ SString BuildTroubleRecord(const SString& strType, int iFlags, const SString& st
 // False, with the output untouched, when the text has no "type" entry.
 bool ParseTroubleRecord(const SString& strRecordText, STroubleRecord& outRecord);
 
+// The report-log id of the line that says why the help URL was not opened.
+constexpr uint32_t REPORT_TROUBLE_URL_REFUSED = 3201;
+
+// Longest help URL the flow opens, in bytes: far more than any help page
+// needs, and far less than the command line it is handed on in.
+constexpr std::size_t TROUBLE_URL_MAX_BYTES = 4096;
+
 // The help URL: the template (the built-in one when empty) with "%" made "_",
 // then the markers replaced in a fixed order, values inserted as they stand.
-SString BuildTroubleUrl(const SString& strTemplate, const SString& strVersionExt, const SString& strSerial,
-                        const SString& strType);
+// False, with strOutUrl untouched, when the URL would be longer than
+// TROUBLE_URL_MAX_BYTES at any step; nothing that long is ever built.
+bool BuildTroubleUrl(const SString& strTemplate, const SString& strVersionExt, const SString& strSerial,
+                     const SString& strType, SString& strOutUrl);
+
+// The flow opens web pages only: an address that begins with "https://" or
+// "http://", letters in any case. Anything else (a file: URL, a program's
+// path) the shell would run.
+bool IsWebAddress(const SString& strUrl);
 } // namespace SharedUtil

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -12,7 +13,11 @@
 
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
+#include "SharedUtil.ReportLog.Win32.h"
+#include "support/AppendFaults.Win32.h"
+#include "support/Desktop.Win32.h"
 #include "support/FaultDelivery.h"
+#include "support/ProductSettings.Win32.h"
 #include "support/Win32TestSupport.Win32.h"
 
 using namespace TestSupport;
@@ -23,6 +28,8 @@ namespace
 {
 constexpr DWORD LAUNCH_TIMEOUT_MS = 60000;
 constexpr DWORD MESSAGE_BOX_TIMEOUT_MS = 20000;
+// How long nothing must happen for "nothing is opened" to count.
+constexpr DWORD NOTHING_OPENED_MS = 3000;
 constexpr DWORD SW_SHOWDEFAULT_CODE = SW_SHOWDEFAULT; // what a child started without show flags gets
 const char* const QUESTION = "Do you want to see some on-line help about this problem ?";
 const char* const QUESTION_CAPTION = "Qel: Vendaro    (CTRL+C to copy)";
@@ -415,6 +422,84 @@ TEST_F(LaunchTest, LoaderThatCannotBeLoadedIsReportedWithTheSystemErrorAndOffers
         EXPECT_EQ(strFailure + "\n\n\n" + QUESTION, launch.boxes[0].strText);
         EXPECT_TRUE(launch.boxes[0].bHasYes && launch.boxes[0].bHasNo);
         EXPECT_EQ("", SharedUtil::GetSetting("pending-browse-to-solution"));
+    }
+}
+
+// Anyone who may read the log may lock it whole: the launch loses its lines
+// but not its start. The figures go to the test's output; the wait itself
+// is bounded where it is counted (the report-log test).
+TEST_F(LaunchTest, ALockOnTheWholeLogCostsTheLaunchItsLinesNotItsStart)
+{
+    struct SCase
+    {
+        const char* szName;
+        const wchar_t* wszFolder;
+        bool bLoader;
+        std::size_t uiLines;
+    };
+    const SCase cases[] = {
+        {"the client runs", L"Runs", true, 1},
+        {"no loader.dll", L"NoLoader", false, 3},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        const std::wstring wstrApp = Temp(std::wstring(L"Locked") + c.wszFolder + L"\\App");
+        const std::wstring wstrLauncher = StageLauncher(wstrApp);
+        if (c.bLoader)
+            StageLoader(wstrApp + L"\\qel");
+        else
+            ASSERT_TRUE(CreateFolders(wstrApp + L"\\qel"));
+
+        // Unlocked first, which also makes the log there to be locked.
+        const ULONGLONG ullUnlockedStart = GetTickCount64();
+        const SLaunch unlocked = Launch(wstrLauncher);
+        const ULONGLONG ullUnlockedMs = GetTickCount64() - ullUnlockedStart;
+        EXPECT_EQ(c.uiLines, unlocked.logLines.size());
+
+        // Shared, so that the test can still read the log.
+        TestSupport::CFileLockHolder holder(Utf8ToWide(SharedUtil::GetVersionDataFolder() + "\\report.log"),
+                                            TestSupport::ELockedRange::WHOLE_FILE, TestSupport::ELockMode::SHARED);
+        ASSERT_TRUE(holder.IsHeld());
+        const ULONGLONG ullLockedStart = GetTickCount64();
+        const SLaunch locked = Launch(wstrLauncher);
+        const ULONGLONG ullLockedMs = GetTickCount64() - ullLockedStart;
+        holder.Release();
+
+        std::cout << c.szName << ": unlocked " << ullUnlockedMs << " ms, under a whole-file lock " << ullLockedMs
+                  << " ms (a launch waits at most " << SharedUtil::REPORT_LOCK_BUDGET_MS << " ms for it)\n";
+        EXPECT_TRUE(locked.child.bFinished);
+        EXPECT_EQ(unlocked.child.dwExitCode, locked.child.dwExitCode);
+        EXPECT_EQ(std::vector<SLogLine>(), locked.logLines);
+        EXPECT_EQ(unlocked.boxes.size(), locked.boxes.size());
+        EXPECT_EQ(c.bLoader, locked.bLoaderFreed);
+    }
+}
+
+// A help URL that the flow refuses ends the launch as the load failure does,
+// with 2, after a line that says why; no notice, no browser, no program.
+TEST_F(LaunchTest, RefusedHelpUrlEndsTheLaunchWithTwo)
+{
+    const TestSupport::CProductSettingsGuard settings({"trouble-url", "serial"});
+    const TestSupport::CUrlRecorderAsBrowser browser;
+    const std::wstring wstrApp = Temp(L"Refused\\App");
+    const std::wstring wstrLauncher = StageLauncher(wstrApp);
+    ASSERT_TRUE(CreateFolders(wstrApp + L"\\qel"));
+    for (const TestSupport::SRefusedHelpUrl& c : TestSupport::MakeRefusedHelpUrls())
+    {
+        SCOPED_TRACE(c.szCase);
+        SharedUtil::SetSetting("trouble-url", c.strUrl);
+        SharedUtil::SetSetting("serial", c.strSerial);
+
+        SLaunch launch = Launch(wstrLauncher, L"", IDYES);
+
+        EXPECT_EQ(2u, launch.child.dwExitCode);
+        ASSERT_EQ(4u, launch.logLines.size());
+        EXPECT_EQ((SLogLine{3200, "Trouble loader-dll-not-loadable"}), launch.logLines[2]);
+        EXPECT_EQ((SLogLine{3201, c.strLine}), launch.logLines[3]);
+        ASSERT_EQ(1u, launch.boxes.size());
+        EXPECT_EQ(QUESTION_CAPTION, launch.boxes[0].strCaption);
+        EXPECT_FALSE(browser.WaitForRecord(NOTHING_OPENED_MS).has_value());
     }
 }
 

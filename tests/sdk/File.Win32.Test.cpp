@@ -10,10 +10,10 @@
 #include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "support/AssertRecorder.h"
+#include "support/AppendFaults.Win32.h"
 #include "support/FailingAllocation.h"
 #include "support/HostLink.Win32.h"
 #include "support/ScopedOverride.h"
-#include "support/TestThread.h"
 #include "support/Utf8Text.h"
 #include "support/Win32TestSupport.Win32.h"
 
@@ -60,6 +60,13 @@ bool IsClosedEverywhere(const WString& wstrPath)
 {
     const CScopedKernelHandle file(CreateFileW(wstrPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     return file.IsValid();
+}
+
+// AppendBelowFolder with one append's own wait for the lock.
+bool AppendLineBelow(const SString& strRoot, const SString& strRelative, const void* pData, uint32_t uiLength)
+{
+    CLockWaitBudget lockWait(APPEND_LOCK_STALL_MS);
+    return AppendBelowFolder(strRoot, strRelative, pData, uiLength, lockWait);
 }
 
 // A fresh folder per test, in its long form: the temporary folder may be
@@ -450,41 +457,96 @@ TEST_F(FileWin32, AppendToFileFailsOnAFolder)
     EXPECT_TRUE(GetFileAttributesW(WidePath(L"folder").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Another writer's append lock; a second handle of this process stands in the
-// way just as one of another process does.
-TEST_F(FileWin32, AppendToFileWaitsForTheAppendLockAndLeavesReadersAlone)
+// Another writer's append lock, held by a second process.
+TEST_F(FileWin32, AppendToFileWaitsBrieflyForAnotherWritersAppendLock)
 {
-    constexpr DWORD RELEASE_AFTER_MS = 200;
-    constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     const SString strFile = Path("locked.log");
     const WString wstrFile = WidePath(L"locked.log");
     ASSERT_TRUE(WriteBytesToFile(wstrFile, "a"));
-    const CScopedKernelHandle hOther(
-        CreateFileW(wstrFile.c_str(), GENERIC_READ | FILE_APPEND_DATA, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(hOther.IsValid());
-    OVERLAPPED range = {};
-    range.Offset = static_cast<DWORD>(APPEND_LOCK_OFFSET);
-    range.OffsetHigh = static_cast<DWORD>(APPEND_LOCK_OFFSET >> 32);
-    ASSERT_TRUE(
-        LockFileEx(hOther.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0, &range));
+    TestSupport::CFileLockHolder holder(wstrFile, TestSupport::ELockedRange::APPEND_LOCK_BYTE,
+                                        TestSupport::ELockMode::EXCLUSIVE);
+    ASSERT_TRUE(holder.IsHeld());
 
     // The lock stands in no reader's way.
     EXPECT_EQ("a", ReadBytesFromFile(wstrFile));
-    const ULONGLONG ullStart = GetTickCount64();
-    EXPECT_FALSE(AppendToFile(strFile, "b", 1, false));
-    EXPECT_GE(GetTickCount64() - ullStart, APPEND_LOCK_WAIT_MS);
+    {
+        const TestSupport::CAppendLockTries tries;
+        EXPECT_FALSE(AppendToFile(strFile, "b", 1, false));
+        // It tried again, for no longer than its wait: each pause spends at
+        // least APPEND_LOCK_RETRY_MS of it, and nobody wrote meanwhile.
+        EXPECT_LT(1u, tries.GetCount());
+        EXPECT_GE(1 + APPEND_LOCK_STALL_MS / APPEND_LOCK_RETRY_MS, tries.GetCount());
+    }
     EXPECT_EQ("a", ReadBytesFromFile(wstrFile));
 
     // A lock let go within the wait lets the bytes through.
-    TestSupport::CTestThread release(
-        [&]
-        {
-            Sleep(RELEASE_AFTER_MS);
-            UnlockFileEx(hOther.Get(), 0, APPEND_LOCK_BYTES, 0, &range);
-        });
-    EXPECT_TRUE(AppendToFile(strFile, "c", 1, false));
-    release.Join();
+    {
+        const TestSupport::CAppendLockTries tries(&holder);
+        EXPECT_TRUE(AppendToFile(strFile, "c", 1, false));
+        EXPECT_EQ(2u, tries.GetCount());
+    }
     EXPECT_EQ("ac", ReadBytesFromFile(wstrFile));
+}
+
+// A disk that fills up in the middle of the write leaves nothing of it: the
+// file is cut back while the lock is held, and the next append is whole.
+TEST_F(FileWin32, AppendsLeaveNothingOfAShortWrite)
+{
+    struct SWriteCase
+    {
+        const char* szCase;
+        AppendWriteFunction pfnWrite;
+    };
+    const SWriteCase cases[] = {
+        {"half written, then the disk full", &TestSupport::WriteHalfThenFailAsDiskFull},
+        {"half written and counted", &TestSupport::WriteHalf},
+        {"nothing written", &TestSupport::WriteNothingAsDiskFull},
+    };
+    const WString wstrFile = WidePath(L"short.log");
+    for (const SWriteCase& c : cases)
+    {
+        SCOPED_TRACE(c.szCase);
+        ASSERT_TRUE(WriteBytesToFile(wstrFile, "first\n"));
+        {
+            TestSupport::CScopedOverride write(SetAppendWriteFunction, c.pfnWrite);
+            EXPECT_FALSE(AppendToFile(Path("short.log"), "second line\n", 12, false));
+            EXPECT_EQ("first\n", ReadBytesFromFile(wstrFile));
+            EXPECT_FALSE(AppendLineBelow(m_strRoot, "short.log", "second line\n", 12));
+            EXPECT_EQ("first\n", ReadBytesFromFile(wstrFile));
+        }
+        EXPECT_TRUE(AppendToFile(Path("short.log"), "third\n", 6, false));
+        EXPECT_TRUE(AppendLineBelow(m_strRoot, "short.log", "fourth\n", 7));
+        EXPECT_EQ("first\nthird\nfourth\n", ReadBytesFromFile(wstrFile));
+    }
+}
+
+// Where a fragment stayed behind (a writer that could not cut it back, one
+// that crashed), the next line starts on a line of its own; bytes appended
+// by AppendToFile go on where the file ends.
+TEST_F(FileWin32, AppendBelowFolderStartsItsLineAfterAFragment)
+{
+    struct SEndCase
+    {
+        const char* szBefore;
+        const char* szLineAfter;
+        const char* szBytesAfter;
+    };
+    const SEndCase cases[] = {
+        {"", "line\n", "line\n"},
+        {"whole\n", "whole\nline\n", "whole\nline\n"},
+        {"5725: 2026-12-11 07:", "5725: 2026-12-11 07:\nline\n", "5725: 2026-12-11 07:line\n"},
+    };
+    const WString wstrFile = WidePath(L"fragment.log");
+    for (const SEndCase& c : cases)
+    {
+        SCOPED_TRACE(c.szBefore);
+        ASSERT_TRUE(WriteBytesToFile(wstrFile, c.szBefore));
+        EXPECT_TRUE(AppendLineBelow(m_strRoot, "fragment.log", "line\n", 5));
+        EXPECT_EQ(c.szLineAfter, ReadBytesFromFile(wstrFile));
+        ASSERT_TRUE(WriteBytesToFile(wstrFile, c.szBefore));
+        EXPECT_TRUE(AppendToFile(Path("fragment.log"), "line\n", 5, false));
+        EXPECT_EQ(c.szBytesAfter, ReadBytesFromFile(wstrFile));
+    }
 }
 
 TEST_F(FileWin32, HoldFolderCreatesTheFolderAndKeepsItInPlace)
@@ -524,13 +586,13 @@ TEST_F(FileWin32, AppendBelowFolderWritesBelowARootThatIsALink)
         GTEST_SKIP() << "this system lets the test make no symbolic link";
 
     // The first line creates the folders below the root, the second finds them.
-    const bool bFirst = AppendBelowFolder(Path("root"), "Qel\\1.7\\report.log", "ab", 2);
-    const bool bSecond = AppendBelowFolder(Path("root"), "Qel\\1.7\\report.log", "cd", 2);
+    const bool bFirst = AppendLineBelow(Path("root"), "Qel\\1.7\\report.log", "ab\n", 3);
+    const bool bSecond = AppendLineBelow(Path("root"), "Qel\\1.7\\report.log", "cd\n", 3);
 
     EXPECT_TRUE(TestSupport::RemoveSymbolicLink(wstrRoot, true, bHostLink));
     EXPECT_TRUE(bFirst);
     EXPECT_TRUE(bSecond);
-    EXPECT_EQ("abcd", ReadBytesFromFile(wstrElsewhere + L"\\Qel\\1.7\\report.log"));
+    EXPECT_EQ("ab\ncd\n", ReadBytesFromFile(wstrElsewhere + L"\\Qel\\1.7\\report.log"));
 }
 
 // Where the root cannot be had, here on a drive that does not exist, the
@@ -548,7 +610,7 @@ TEST_F(FileWin32, AppendBelowFolderLosesTheLineWhenTheRootCannotBeHad)
     ASSERT_NE(0, cMissing);
     const SString strRoot = std::string(1, cMissing) + ":\\ProgramData";
 
-    EXPECT_FALSE(AppendBelowFolder(strRoot, "Qel\\1.7\\report.log", "ab", 2));
+    EXPECT_FALSE(AppendLineBelow(strRoot, "Qel\\1.7\\report.log", "ab", 2));
     EXPECT_FALSE(IsExistingDirectory(strRoot));
 }
 
@@ -576,7 +638,7 @@ TEST_F(FileWin32, AppendersRefuseBadArgumentsAndCreateNothing)
         SCOPED_TRACE(c.szRelative);
         const std::size_t uiAssertsBefore = asserts.Asserts().size();
         EXPECT_FALSE(AppendToFile(Path(c.szRelative), c.pData, c.uiLength, true));
-        EXPECT_FALSE(AppendBelowFolder(m_strRoot, c.szRelative, c.pData, c.uiLength));
+        EXPECT_FALSE(AppendLineBelow(m_strRoot, c.szRelative, c.pData, c.uiLength));
         EXPECT_EQ(c.uiAsserts, asserts.Asserts().size() - uiAssertsBefore);
     }
     EXPECT_EQ(std::set<WString>({L"Qel"}), Tree());
@@ -610,7 +672,7 @@ TEST_F(FileWin32, CallsFailCleanlyWhereMemoryRunsOut)
         {"IsExistingDirectory", m_strRoot, [](const SString& strPath) { return IsExistingDirectory(strPath); }},
         {"AppendBelowFolder", strNew,
          [](const SString& strPath)
-         { return AppendBelowFolder(GetFolderPart(strPath), GetFileNamePart(strPath), "b", 1); }},
+         { return AppendLineBelow(GetFolderPart(strPath), GetFileNamePart(strPath), "b", 1); }},
         {"HoldFolder", strNewFolder, [](const SString& strPath) { return HoldFolder(strPath).IsValid(); }},
         {"GetLongPathForm", strPresent, [](const SString& strPath) { return !GetLongPathForm(strPath).empty(); }},
     };
@@ -653,8 +715,8 @@ TEST_F(FileWin32, AppendBelowFolderWritesNothingItCannotExamine)
 {
     const WString wstrLog = WidePath(L"Qel\\report.log");
     ASSERT_TRUE(CreateDirectoryW(WidePath(L"Qel").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytesToFile(wstrLog, "a"));
-    ASSERT_TRUE(AppendBelowFolder(m_strRoot, "Qel\\report.log", "b", 1));
+    ASSERT_TRUE(WriteBytesToFile(wstrLog, "a\n"));
+    ASSERT_TRUE(AppendLineBelow(m_strRoot, "Qel\\report.log", "b\n", 2));
     ASSERT_TRUE(SetFileAttributesW(wstrLog.c_str(), FILE_ATTRIBUTE_HIDDEN));
     struct SQueryCase
     {
@@ -673,8 +735,8 @@ TEST_F(FileWin32, AppendBelowFolderWritesNothingItCannotExamine)
         g_eUnanswered = c.eInformation;
         TestSupport::CScopedOverride information(SetFileInformationFunction, &LeaveOneClassUnanswered);
         TestSupport::CScopedOverride finalPath(SetFinalPathFunction, c.pFinalPath);
-        EXPECT_FALSE(AppendBelowFolder(m_strRoot, "Qel\\report.log", "c", 1));
-        EXPECT_EQ("ab", ReadBytesFromFile(wstrLog));
+        EXPECT_FALSE(AppendLineBelow(m_strRoot, "Qel\\report.log", "c\n", 2));
+        EXPECT_EQ("a\nb\n", ReadBytesFromFile(wstrLog));
         EXPECT_TRUE(GetFileAttributesW(wstrLog.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     }
 }
@@ -686,15 +748,15 @@ TEST_F(FileWin32, AppendBelowFolderWritesBelowADriveRoot)
     const SString strFolder = "sdk_file_win32_root_" + std::to_string(GetCurrentProcessId());
     const WString wstrFolder = Utf8ToWide(strDrive + strFolder);
 
-    const bool bFirst = AppendBelowFolder(strDrive, strFolder + "\\report.log", "ab", 2);
-    const bool bSecond = AppendBelowFolder(strDrive, strFolder + "\\report.log", "cd", 2);
+    const bool bFirst = AppendLineBelow(strDrive, strFolder + "\\report.log", "ab\n", 3);
+    const bool bSecond = AppendLineBelow(strDrive, strFolder + "\\report.log", "cd\n", 3);
     const std::string strWritten = ReadBytesFromFile(wstrFolder + L"\\report.log");
     std::error_code ec;
     std::filesystem::remove_all(wstrFolder, ec);
 
     EXPECT_TRUE(bFirst);
     EXPECT_TRUE(bSecond);
-    EXPECT_EQ("abcd", strWritten);
+    EXPECT_EQ("ab\ncd\n", strWritten);
 }
 
 TEST_F(FileWin32, EnsureParentFoldersCreatesExactlyTheMissingLevels)

@@ -260,4 +260,52 @@ TEST(SystemInfoTag, JoinsVersionOsAndAdminFlag)
                                                           testCase.szRealOsVersion, testCase.szIsAdmin));
     }
 }
+
+// The settings are other components' (or anyone's with the rights): no value
+// may break the line or make it long.
+TEST(SystemInfoTag, ShowsControlCharactersAsBlanksAndCutsEachValue)
+{
+    const SString strAtCap(std::string(REPORT_TAG_FIELD_MAX_BYTES, 'x'));
+    const SString strLong(std::string(REPORT_TAG_FIELD_MAX_BYTES * 4, 'y'));
+    // "é" is 0xC3 0xA9: at the cut it would be split, so it is left out whole.
+    const SString strSplitAtCut = SString(std::string(REPORT_TAG_FIELD_MAX_BYTES - 1, 'z')) + "\xc3\xa9";
+    struct SCase
+    {
+        const char* szCase;
+        std::string strVersionExt;
+        std::string strOsVersion;
+        std::string strRealOsVersion;
+        std::string strExpected;
+    };
+    const std::vector<SCase> cases = {
+        {"line feed", "1.7.0-1\n5725: forged", "", "", "[1 5725: forged]"},
+        {"carriage return, tab", "", "10.0\r\t", "10.0", "[10.0  (10.0)]"},
+        {"the same after cleaning", "", "10.0\n", "10.0\r", "[10.0]"},
+        {"zero byte, escape, delete", "", std::string("a\0b\x1b\x7f", 5), "", "[a b  ()]"},
+        {"C1 controls (NEL)", "",
+         "a\xc2\x85"
+         "b\xc2\x9f"
+         "c\xc2\xa0",
+         "", "[a b c\xc2\xa0()]"},
+        {"line and paragraph separators", "",
+         "a\xe2\x80\xa8"
+         "b\xe2\x80\xa9"
+         "c\xe2\x80\xaa",
+         "", "[a b c\xe2\x80\xaa()]"},
+        {"a lone lead byte at the end", "", "a\xc2", "", "[a\xc2()]"},
+        {"at the cap", "-" + strAtCap, strAtCap, strAtCap, "[" + strAtCap + " " + strAtCap + "]"},
+        {"past the cap", "-" + strLong, "", "", "[" + strLong.Slice(0, REPORT_TAG_FIELD_MAX_BYTES) + "]"},
+        {"equal once cut", "", strAtCap + "1", strAtCap + "2", "[" + strAtCap + "]"},
+        {"a character split by the cut", "-" + strSplitAtCut, "", "",
+         "[" + strSplitAtCut.Slice(0, REPORT_TAG_FIELD_MAX_BYTES - 1) + "]"},
+        {"control characters at the cut", "", std::string(REPORT_TAG_FIELD_MAX_BYTES + 2, '\n'), "",
+         "[" + SString(std::string(REPORT_TAG_FIELD_MAX_BYTES, ' ')) + "()]"},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szCase);
+        EXPECT_EQ(testCase.strExpected,
+                  BuildSystemInfoTag(testCase.strVersionExt, testCase.strOsVersion, testCase.strRealOsVersion, ""));
+    }
+}
 } // namespace

@@ -3,13 +3,16 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.FileAppend.Win32.Seam.h"
 #include "SharedUtil.File.h"
+#include "SharedUtil.FileAppend.Win32.h"
 #include "SharedUtil.PathQuery.Win32.h"
 #include "SharedUtil.Path.h"
 #include "SharedUtil.Registry.h"
+#include "SharedUtil.ReportFilter.h"
 #include "SharedUtil.ReportLog.Win32.h"
 #include "SharedUtil.ScopedHandle.Win32.h"
 #include "SharedUtil.Windows.h"
 #include "sdk/helpers/ReportLogWriter.h"
+#include "support/AppendFaults.Win32.h"
 #include "support/HostLink.Win32.h"
 #include "support/ProductSettings.Win32.h"
 #include "support/ScopedOverride.h"
@@ -261,6 +264,115 @@ TEST_F(ReportLogFile, LosesOnlyTheLineWhoseFolderCannotBeCreated)
     EXPECT_NE(std::string::npos, lines[0].find(" - kept line"));
 }
 } // namespace
+
+// Anyone who may read the log may lock it whole: each line gives up after a
+// short wait, and the process waits no longer than its budget in all.
+TEST_F(ReportLogFile, ALockOnTheWholeLogCostsLinesNotTime)
+{
+    WriteReportLog(TEST_ID, "before the lock");
+    constexpr uint32_t LINES_PER_LOCK = 20;
+    const TestSupport::ELockMode modes[] = {TestSupport::ELockMode::SHARED, TestSupport::ELockMode::EXCLUSIVE};
+    uint32_t uiLines = 0;
+    uint32_t uiTries = 0;
+    for (TestSupport::ELockMode eMode : modes)
+    {
+        SCOPED_TRACE(eMode == TestSupport::ELockMode::SHARED ? "shared" : "exclusive");
+        TestSupport::CFileLockHolder holder(ToFsPath(GetLogPath()).wstring(), TestSupport::ELockedRange::WHOLE_FILE,
+                                            eMode);
+        ASSERT_TRUE(holder.IsHeld());
+        const TestSupport::CAppendLockTries tries;
+        for (uint32_t uiLine = 0; uiLine < LINES_PER_LOCK; ++uiLine, ++uiLines)
+            WriteReportLog(TEST_ID, SString("under the lock %u", static_cast<unsigned>(uiLines)));
+        uiTries += tries.GetCount();
+    }
+    // Every line tried at least once; every further try came after a pause
+    // that spent at least APPEND_LOCK_RETRY_MS of the budget.
+    EXPECT_LE(uiLines, uiTries);
+    EXPECT_GE(uiLines + REPORT_LOCK_BUDGET_MS / APPEND_LOCK_RETRY_MS, uiTries);
+
+    // Once the lock is gone, lines are written again.
+    WriteReportLog(TEST_ID, "after the lock");
+    const std::vector<std::string> lines = ReadLogLines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find(" - before the lock"));
+    EXPECT_NE(std::string::npos, lines[1].find(" - after the lock"));
+}
+
+// A disk that fills up in the middle of a line, then has room again.
+TEST_F(ReportLogFile, ALineCutShortByAFullDiskLeavesNothingBehind)
+{
+    WriteReportLog(TEST_ID, "before the disk filled up");
+    {
+        TestSupport::CScopedOverride write(SetAppendWriteFunction, &TestSupport::WriteHalfThenFailAsDiskFull);
+        WriteReportLog(TEST_ID, "Launcher Main: Launch: 'C:\\Games\\App', Qel: 'C:\\Games\\App\\qel'");
+    }
+    WriteReportLog(TEST_ID, "after room was made");
+    const std::vector<std::string> lines = ReadLogLines();
+    ASSERT_EQ(2u, lines.size());
+    for (const std::string& strLine : lines)
+    {
+        SParsedLine line;
+        EXPECT_TRUE(ParseLine(strLine, line)) << strLine;
+    }
+    EXPECT_NE(std::string::npos, lines[0].find(" - before the disk filled up"));
+    EXPECT_NE(std::string::npos, lines[1].find(" - after room was made"));
+}
+
+// A setting of the system tag that holds line breaks would start lines of
+// its own choosing; one of 1 MB would make every line that long.
+TEST_F(ReportLogFile, SettingsCannotForgeLinesOrSwellThem)
+{
+    const SString strForged = "10.0\n5725: 2026-12-11 07:20:21 [10.0] [00308] - Launcher Main: Launch: 'C:\\x', "
+                              "Qel: 'C:\\x\\qel'\n5722: 2026-12-11 07:20:21 [10.0] [00308] - Launcher Main: "
+                              "Exception in DoWinMain\n";
+    const std::wstring wstrMultiLine(L"10.0\0"
+                                     L"5725: forged\0",
+                                     19);                    // two terminators
+    constexpr std::size_t LONG_VALUE_UNITS = 512 * 1024 - 1; // 1 MB in the registry
+    struct SCase
+    {
+        const char* szSetting;
+        SString strValue;
+        SString strExpectedTag;
+    };
+    const std::vector<SCase> cases = {
+        {"real-os-version", strForged, "[10.0(10.0 5725: 2026-12-11 07:20:21 [10.0] [00308] - Launcher Main: L)]"},
+        {"qel-version-ext", "1.7.0-1\r\n5722: forged", "[1  5722: forged 10.0]"},
+        {"os-version", "10.0\x0b\x1b[2J\x7f", "[10.0  [2J (10.0)]"},
+        {"os-version",
+         "10.0\xc2\x85"
+         "5725\xe2\x80\xa8"
+         "5722",
+         "[10.0 5725 5722(10.0)]"},
+        {"real-os-version", SString(std::string(LONG_VALUE_UNITS, 'x')),
+         "[10.0(" + SString(std::string(REPORT_TAG_FIELD_MAX_BYTES, 'x')) + ")]"},
+        {"real-os-version", "", "[10.0(10.0 5725: forged)]"}, // the REG_MULTI_SZ below
+    };
+    for (std::size_t uiRow = 0; uiRow < cases.size(); ++uiRow)
+    {
+        const SCase& c = cases[uiRow];
+        SCOPED_TRACE(SString(c.szSetting) + " " + c.strExpectedTag);
+        const SString strText("row %u", static_cast<unsigned>(uiRow)); // repeats would be folded
+        SetSetting("qel-version-ext", "");
+        SetSetting("os-version", "10.0");
+        SetSetting("real-os-version", "10.0");
+        SetSetting(c.szSetting, c.strValue);
+        if (c.strValue.empty())
+        {
+            ASSERT_TRUE(TestSupport::SetRawProductSetting(KEY_WOW64_64KEY, L"real-os-version", REG_MULTI_SZ,
+                                                          wstrMultiLine.c_str(),
+                                                          static_cast<DWORD>(wstrMultiLine.size() * sizeof(wchar_t))));
+        }
+        RemoveProductFolder();
+        WriteReportLog(TEST_ID, strText);
+        // The tag may hold brackets of its own: it is looked for whole.
+        const std::vector<std::string> lines = ReadLogLines();
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_EQ(0u, lines[0].find("5730: "));
+        EXPECT_NE(std::string::npos, lines[0].find(" " + c.strExpectedTag + " ["));
+        EXPECT_TRUE(lines[0].ends_with("] - " + strText)) << lines[0];
+    }
+}
 
 namespace
 {

@@ -141,7 +141,81 @@ TEST(TroubleHelp, UrlReplacesMarkersInOrder)
     for (const SCase& testCase : cases)
     {
         SCOPED_TRACE(testCase.szTemplate);
-        EXPECT_EQ(testCase.szUrl,
-                  BuildTroubleUrl(testCase.szTemplate, testCase.szVersionExt, testCase.szSerial, testCase.szType));
+        SString strUrl;
+        EXPECT_TRUE(
+            BuildTroubleUrl(testCase.szTemplate, testCase.szVersionExt, testCase.szSerial, testCase.szType, strUrl));
+        EXPECT_EQ(testCase.szUrl, strUrl);
+    }
+}
+
+// The attack that ran the launcher out of memory: 100,000 markers and a
+// serial of 400,000 bytes would make a URL of 40 GB.
+TEST(TroubleHelp, UrlLongerThanTheCapIsNeverBuilt)
+{
+    const SString strManyMarkers = "https://x/?" + SString(std::string(100000 * 4, '_')).ReplaceAll("____", "_ID_");
+    const SString strLongSerial(std::string(400000, 's'));
+    const SString strAtCap = "https://x/?" + SString(std::string(TROUBLE_URL_MAX_BYTES - 11, 'u'));
+    const SString strWithVersion = strAtCap.substr(0, TROUBLE_URL_MAX_BYTES - 9) + "_VERSION_";
+    struct SCase
+    {
+        const char* szCase;
+        SString strTemplate;
+        SString strVersionExt;
+        SString strSerial;
+        bool bBuilt;
+    };
+    const std::vector<SCase> cases = {
+        {"many markers, long serial", strManyMarkers, "", strLongSerial, false},
+        {"many markers, empty serial: the template alone is past the cap", strManyMarkers, "", "", false},
+        {"template at the cap", strAtCap, "", "", true},
+        {"template one past the cap", strAtCap + "u", "", "", false},
+        // The template at the cap, "_VERSION_" (9 bytes) at its end.
+        {"version to the cap", strWithVersion, "012345678", "", true},
+        {"version to one past the cap", strWithVersion, "0123456789", "", false},
+        // At the cap once the serial is in, past it once the type replaces the marker the serial brought.
+        {"a marker the serial brings", strWithVersion.substr(0, TROUBLE_URL_MAX_BYTES - 9) + "_ID_", "", "_TROUBLE_",
+         false},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szCase);
+        SString strUrl = "untouched";
+        EXPECT_EQ(testCase.bBuilt, BuildTroubleUrl(testCase.strTemplate, testCase.strVersionExt, testCase.strSerial,
+                                                   "loader-dll-not-loadable", strUrl));
+        if (testCase.bBuilt)
+        {
+            EXPECT_GE(TROUBLE_URL_MAX_BYTES, strUrl.size());
+        }
+        else
+        {
+            EXPECT_EQ("untouched", strUrl);
+        }
+    }
+}
+
+TEST(TroubleHelp, OnlyWebAddressesAreOpened)
+{
+    struct SCase
+    {
+        const char* szUrl;
+        bool bWeb;
+    };
+    const SCase cases[] = {
+        {"https://help.valdrenne.net/vd/trouble/", true},
+        {"HTTPS://x", true},
+        {"http://x/?a=b", true},
+        {"Http://x", true},
+        {"file:///C:/Windows/System32/calc.exe", false},
+        {"C:\\Windows\\System32\\calc.exe", false},
+        {"calc.exe", false},
+        {"https:x", false},
+        {" https://x", false},
+        {"ftp://x", false},
+        {"", false},
+    };
+    for (const SCase& testCase : cases)
+    {
+        SCOPED_TRACE(testCase.szUrl);
+        EXPECT_EQ(testCase.bWeb, IsWebAddress(testCase.szUrl));
     }
 }

@@ -6,6 +6,7 @@
 #include "SharedUtil.TroubleHelp.Win32.h"
 #include "sdk/helpers/TroubleHelpProbe.h"
 #include "support/Desktop.Win32.h"
+#include "support/FailingAllocation.h"
 #include "support/ProductSettings.Win32.h"
 #include "support/Win32TestSupport.Win32.h"
 
@@ -336,6 +337,49 @@ TEST_F(TroubleHelpFlow, IconBitsAndUrlSettingsShapeTheFlow)
     ExpectHelpPageOpened(probe, "https://help.valdrenne.invalid/x_y?t=a&s=sa&v=1%2");
     EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
     EXPECT_EQ(std::vector<SString>{"Trouble a;b;c"}, probe.GetLogMessages(TROUBLE_LOG_ID));
+}
+
+// A help URL that is no web page would be run by the shell; one grown huge by
+// its markers once ran the process out of memory. Either is refused after
+// Yes with a line that says why, before the notice that promises a page, and
+// the flow returns as one that was not handled.
+TEST_F(TroubleHelpFlow, HelpUrlThatIsNoWebPageOrTooLongIsRefusedWithALine)
+{
+    for (const TestSupport::SRefusedHelpUrl& c : TestSupport::MakeRefusedHelpUrls())
+    {
+        SCOPED_TRACE(c.szCase);
+        SetSetting(TROUBLE_URL_SETTING, c.strUrl);
+        SetSetting(TROUBLE_SERIAL_SETTING, c.strSerial);
+        CProbe probe(
+            CProbe::OfferArguments("loader-dll-not-loadable", TROUBLE_ASK_FIRST | TROUBLE_EXIT_IF_SHOWN, "m", ""));
+        ASSERT_TRUE(probe.IsStarted());
+        const std::optional<SShownBox> question = probe.WaitForBox();
+        ASSERT_TRUE(question.has_value());
+        probe.Answer(*question, IDYES);
+
+        EXPECT_FALSE(probe.WaitForBox().has_value());
+        // Not handled: the flag that ends a handled flow does not.
+        EXPECT_EQ(std::optional<DWORD>(PROBE_OFFER_RETURNED), probe.WaitForExit());
+        EXPECT_EQ(std::vector<SString>{c.strLine}, probe.GetLogMessages(REPORT_TROUBLE_URL_REFUSED));
+        ExpectNothingOpened();
+    }
+}
+
+// Where memory runs out on the way to the URL, the help is not handled, as
+// any other failure: nothing is shown or opened, and nothing escapes.
+TEST_F(TroubleHelpFlow, MemoryRunningOutFailsTheFlow)
+{
+    constexpr std::size_t URL_BYTES = 3000; // its text asks for one byte more, an odd size no wide text asks for
+    const SString strUrl = "https://help.valdrenne.invalid/" + SString(std::string(URL_BYTES - 31, 'u'));
+    ASSERT_EQ(URL_BYTES, strUrl.size());
+    SetSetting(TROUBLE_URL_SETTING, strUrl);
+    SetSetting(TROUBLE_RECORD_SETTING, "flags=0&type=t");
+    {
+        TestSupport::CScopedFailingAllocation failing(URL_BYTES + 1);
+        EXPECT_FALSE(ProcessPendingTroubleHelp());
+        EXPECT_TRUE(failing.HasFailed());
+    }
+    ExpectNothingOpened();
 }
 
 TEST_F(TroubleHelpFlow, ProcessingReadsTheStoredRecord)

@@ -1,5 +1,6 @@
 #include "support/Desktop.Win32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -198,5 +199,23 @@ bool CaptureScreen(const wchar_t* szFileName)
         uiLastSize = error ? 0 : uiSize;
     }
     return false;
+}
+std::vector<SRefusedHelpUrl> MakeRefusedHelpUrls()
+{
+    constexpr const char* NOT_WEB_LINE = "Trouble URL refused: not an http:// or https:// address";
+    constexpr std::size_t MARKERS = 100000;
+    constexpr std::size_t SERIAL_BYTES = 400000;
+    const std::wstring wstrRecorder = GetHelperPath(L"url_recorder.exe");
+    std::wstring wstrRecorderUrl = L"file:///" + wstrRecorder;
+    std::replace(wstrRecorderUrl.begin(), wstrRecorderUrl.end(), L'\\', L'/');
+    SString strManyMarkers = "https://x/?";
+    for (std::size_t i = 0; i < MARKERS; ++i)
+        strManyMarkers += "_ID_";
+    return {
+        {"file: URL of a program", SharedUtil::WideToUtf8(wstrRecorderUrl), "S-1", NOT_WEB_LINE},
+        {"a program's path", SharedUtil::WideToUtf8(wstrRecorder), "S-1", NOT_WEB_LINE},
+        {"huge once the serial is in", strManyMarkers, SString(std::string(SERIAL_BYTES, 's')),
+         "Trouble URL refused: longer than 4096 bytes"},
+    };
 }
 } // namespace TestSupport

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "SString.h"
 #include "SharedUtil.Windows.h"
 #include "support/TempFolder.h"
 #include "support/Win32TestSupport.Win32.h"
@@ -72,6 +73,20 @@ private:
     std::wstring m_wstrRecordFile;
     CScopedEnvironment m_RecordVariable;
 };
+
+// A help URL setting that the trouble-help flow must refuse, and the message
+// of the line it writes for it.
+struct SRefusedHelpUrl
+{
+    const char* szCase;
+    SString strUrl;
+    SString strSerial;
+    SString strLine;
+};
+
+// A file: URL of the stand-in browser (which records it when it runs), its
+// plain path, and a URL that its serial would make 40 GB long.
+std::vector<SRefusedHelpUrl> MakeRefusedHelpUrls();
 
 // Grabs the whole screen into <build>/artifacts/<file name> through a Unix
 // screen grabber that Wine starts. Returns false, and leaves it at that, when
