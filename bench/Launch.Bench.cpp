@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,7 +21,8 @@
 
 namespace
 {
-constexpr int RUNS = 30;
+// Enough runs that a busy machine's outliers move the median little.
+constexpr int RUNS = 60;
 constexpr int WARM_UP_RUNS = 3;
 constexpr DWORD PATH_UNITS = 32768;
 
@@ -123,10 +125,14 @@ int wmain(int argc, wchar_t** argv)
         {"preparing stub", wstrPreparedStub, {}, {}},
         {"bare stub", wstrBareStub, {}, {}},
     };
+    constexpr int PROGRAM_COUNT = static_cast<int>(std::size(programs));
     for (int i = 0; i < WARM_UP_RUNS + RUNS; ++i)
     {
-        for (SProgram& program : programs)
+        // Each round starts with the next program, so that none always runs
+        // first (after the benchmark's own work) or last.
+        for (int iTurn = 0; iTurn < PROGRAM_COUNT; ++iTurn)
         {
+            SProgram& program = programs[(i + iTurn) % PROGRAM_COUNT];
             SRunTimes times = TimeOneRun(program.wstrPath, wstrReport);
             if (times.dToReturn < 0)
             {
