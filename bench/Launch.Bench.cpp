@@ -3,7 +3,9 @@
 // loads the same loader and calls it, and one that first prepares the process
 // as every launch must (error mode, apartment-threaded COM, application
 // identity) and carries the launcher's manifest. All run from staged folders,
-// interleaved, and the medians are compared.
+// interleaved, and the medians are compared; the preparing stub runs a second
+// time from a folder of its own, so that the run shows how far it can tell
+// two programs apart.
 // The launcher measured is the image as it ships, stripped of its debug
 // information (the build's dist\Valdrenne.exe), which the system maps at
 // every start; the first argument names another image.
@@ -120,10 +122,15 @@ int wmain(int argc, wchar_t** argv)
         std::vector<double> toReturn;
         std::vector<double> returnToExit;
     };
+    // The preparing stub twice, from two folders: how far two runs of the
+    // same program differ is the resolution of this run's ratios.
+    const std::wstring wstrPreparedCopy =
+        Stage(wstrRoot + L"\\prepared-copy", wstrBin + L"\\launch_stub_prepared.exe", L"launch_stub_prepared.exe");
     SProgram programs[] = {
         {"Valdrenne.exe", wstrLauncher, {}, {}},
         {"preparing stub", wstrPreparedStub, {}, {}},
         {"bare stub", wstrBareStub, {}, {}},
+        {"preparing stub 2", wstrPreparedCopy, {}, {}},
     };
     constexpr int PROGRAM_COUNT = static_cast<int>(std::size(programs));
     for (int i = 0; i < WARM_UP_RUNS + RUNS; ++i)
@@ -161,5 +168,7 @@ int wmain(int argc, wchar_t** argv)
     std::printf("  launcher / preparing stub  %6.3f  (target: at most 1.02)\n",
                 dLauncher / Median(programs[1].toReturn));
     std::printf("  launcher / bare stub       %6.3f\n", dLauncher / Median(programs[2].toReturn));
+    std::printf("  preparing stub 2 / preparing stub  %6.3f  (the same program: this run's resolution)\n",
+                Median(programs[3].toReturn) / Median(programs[1].toReturn));
     return 0;
 }
