@@ -166,8 +166,9 @@ def unguarded_calls(instructions, functions, check_pointer, dispatch_pointer, im
     control-flow guard does not check, as "name+0xoffset: call operands".
 
     A call is checked when it goes through the guard's dispatch pointer, or
-    is the register call that follows a call through its check pointer
-    (i386: target in ecx, which the check keeps). Calls through the import
+    is the call that follows a call through its check pointer (i386: target
+    in ecx, which the check keeps, or a copy the compiler keeps on the stack
+    when ecx carries the this pointer). Calls through the import
     table are not checked by design: its entries are written by the system
     loader alone, in memory that is read-only once the image is bound. Both
     pointers and entries may be called through a register loaded from them.
@@ -190,7 +191,7 @@ def unguarded_calls(instructions, functions, check_pointer, dispatch_pointer, im
                 checked = True
             elif target is not None and (target == dispatch_pointer or import_table[0] <= target < import_table[1]):
                 pass
-            elif register and checked:
+            elif checked:
                 checked = False
             else:
                 found.append("%s+0x%x: %s %s" % (name, address - start, mnemonic, operands))
@@ -212,8 +213,9 @@ def loaded_from(instructions, first, index, register):
 
 def own_functions(map_path, build_dir, image):
     """(name, start, end) of the code of the launcher's own objects: each
-    symbol the link map gives one of them, to the end of the section
-    contribution that holds it."""
+    symbol the link map gives one of them, up to the next symbol or the end
+    of the section contribution that holds it (lld lists the plain .text of
+    many objects as one)."""
     with open(map_path, encoding="utf-8", errors="replace") as map_file:
         map_text = map_file.read()
     own_files = link_map.build_files(build_dir)
@@ -221,11 +223,18 @@ def own_functions(map_path, build_dir, image):
     chunks = sorted((base + image.sections[number - 1].VirtualAddress + offset, length)
                     for number, offset, length in link_map.lld_code_chunks(map_text) if length > 0)
     starts = [start for start, _ in chunks]
+    symbols = link_map.lld_symbols(map_text)
+    addresses = sorted({address for _, address, _ in symbols})
     functions = set()
-    for name, address, origin in link_map.lld_symbols(map_text):
+    for name, address, origin in symbols:
         index = bisect.bisect_right(starts, address) - 1
-        if index >= 0 and address < chunks[index][0] + chunks[index][1] and link_map.is_own_origin(origin, own_files):
-            functions.add((name, address, chunks[index][0] + chunks[index][1]))
+        if index < 0 or address >= starts[index] + chunks[index][1] or not link_map.is_own_origin(origin, own_files):
+            continue
+        end = starts[index] + chunks[index][1]
+        following = bisect.bisect_right(addresses, address)
+        if following < len(addresses):
+            end = min(end, addresses[following])
+        functions.add((name, address, end))
     return sorted(functions, key=lambda function: function[1])
 
 
