@@ -281,7 +281,9 @@ def check_hardening(c, image, image_path, debug_symbols, arguments):
     imported = {entry.name.decode() for dll in image.DIRECTORY_ENTRY_IMPORT for entry in dll.imports if entry.name}
     c.check("only what is needed is imported: no winpthreads calls", sorted(imported & UNNEEDED_IMPORTS), [])
     # Neither toolchain's code honours an enforced shadow stack: the fault
-    # trap of the formatting code jumps back over frames (README).
+    # trap of the formatting code jumps back over frames, and no EH
+    # continuation table lists the landing pads C++ catches resume at
+    # (README).
     c.check("shadow-stack compatibility: not set", extended_dll_flags(image) & DLLCHAR_EX_CET_COMPAT, 0)
     if arguments.linker == "lld":
         check_load_configuration(c, image, debug_symbols, machine)
