@@ -1,5 +1,6 @@
 """Reads a linker's map of an image: the archives that gave it members and
-the object files it loaded.
+the object files it loaded; from lld's, also where each symbol and each
+object's code lie.
 
 GNU ld's map (-Map) names them by path. lld's map in the Microsoft form
 (-Xlink=-map:) names, for each symbol, its archive without folder or ".a"
@@ -18,7 +19,7 @@ LLD_PUBLICS_HEADING = "Publics by Value"
 LLD_SYMBOL_LINE = re.compile(r"^\s*[0-9a-fA-F]{4}:[0-9a-fA-F]{8}\s+(\S+)\s+([0-9a-fA-F]+)\s+(?:f\s+|i\s+)*(\S+)$")
 # " 0001:00000530 00000007H .text$__stack_chk_fail  CODE": a section
 # contribution of an object, by output section number, offset and length.
-LLD_CHUNK_LINE = re.compile(r"^\s*([0-9a-fA-F]{4}):([0-9a-fA-F]{8})\s+([0-9a-fA-F]{8})H\s+\S+\s+(CODE|DATA)$")
+LLD_CODE_CHUNK_LINE = re.compile(r"^\s*([0-9a-fA-F]{4}):([0-9a-fA-F]{8})\s+([0-9a-fA-F]{8})H\s+\S+\s+CODE$")
 # Itanium-mangled names in the fmt namespace: {fmt}'s code in our objects.
 FMT_SYMBOL = re.compile(r"_ZN?K?3fmt")
 
@@ -65,8 +66,8 @@ def lld_code_chunks(map_text):
     lld's map lists; one per function where each has its own section."""
     chunks = []
     for line in map_text.splitlines():
-        chunk = LLD_CHUNK_LINE.match(line)
-        if chunk and chunk.group(4) == "CODE":
+        chunk = LLD_CODE_CHUNK_LINE.match(line)
+        if chunk:
             chunks.append((int(chunk.group(1), 16), int(chunk.group(2), 16), int(chunk.group(3), 16)))
     return chunks
 

@@ -11,10 +11,11 @@ and only the DLLs the image imports that the system does not provide; its
 entries are sorted and share one time stamp. NOTICES.txt names every
 library that the link map shows pulled in. The image is stripped, links to
 Valdrenne.exe.debug with that file's checksum, keeps the protections of the
-hardening table in the README (with lld, no indirect call of the
-launcher's own code that skips control-flow guard, read from the
-disassembly), and still passes every check of check_image.py; the symbols archive holds the debug file, whose symbols name
-the export at the address the image exports it.
+hardening table in the README (with lld also, read from the image's code,
+no indirect call of the launcher's own functions that skips control-flow
+guard), and still passes every check of check_image.py; the symbols archive
+holds the debug file, whose symbols name the export at the address the
+image exports it.
 
 launch: unpacks the install archive into a fresh folder, puts the sample
 loader in qel beside the launcher and starts it under Wine (through
@@ -168,12 +169,12 @@ def unguarded_calls(instructions, functions, check_pointer, dispatch_pointer, im
     A call is checked when it goes through the guard's dispatch pointer, or
     is the call that follows a call through its check pointer (i386: target
     in ecx, which the check keeps, or a copy the compiler keeps on the stack
-    when ecx carries the this pointer). Calls through the import
-    table are not checked by design: its entries are written by the system
-    loader alone, in memory that is read-only once the image is bound. Both
-    pointers and entries may be called through a register loaded from them.
-    Any other call through memory, or through a register loaded from
-    elsewhere, skips the guard."""
+    when ecx carries the this pointer). Calls through the import table are
+    not checked by design: its entries are written by the system loader
+    alone, in memory that is read-only once the image is bound. Both pointers
+    and entries may be called through a register loaded from them. Any other
+    call through memory, or through a register loaded from elsewhere, skips
+    the guard."""
     addresses = [address for address, _, _ in instructions]
     found = []
     for name, start, end in functions:
@@ -239,8 +240,8 @@ def own_functions(map_path, build_dir, image):
 
 
 def check_guarded_calls(c, image, image_path, machine, map_path, build_dir, objdump):
-    """No indirect call of the launcher's own code skips control-flow guard,
-    read from the image's code itself."""
+    """No indirect call of the launcher's own functions skips control-flow
+    guard, read from the image's code itself."""
     config = image.DIRECTORY_ENTRY_LOAD_CONFIG.struct
     base = image.OPTIONAL_HEADER.ImageBase
     check_pointer = config.GuardCFCheckFunctionPointer
@@ -251,10 +252,10 @@ def check_guarded_calls(c, image, image_path, machine, map_path, build_dir, objd
     c.expect("control-flow guard: the link map names the launcher's own functions",
              any(name.lstrip("_").startswith("WinMain") for name, _, _ in functions))
     instructions = disassembly(objdump, image_path)
-    c.expect("control-flow guard: the own code makes checked calls",
+    c.expect("control-flow guard: the image makes checked calls",
              any(memory_operand_address(operands) in (check_pointer, dispatch_pointer)
                  for _, mnemonic, operands in instructions if INDIRECT_CALL.match(mnemonic)))
-    c.check("control-flow guard: indirect calls of the own code that skip the guard",
+    c.check("control-flow guard: indirect calls of the launcher's own functions that skip the guard",
             unguarded_calls(instructions, functions, check_pointer, dispatch_pointer, import_table), [])
 
 
