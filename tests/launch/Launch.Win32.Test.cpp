@@ -136,6 +136,7 @@ protected:
                               const std::wstring& wstrWorkingFolder, int iAnswer = IDNO)
     {
         SLaunch launch;
+        const std::size_t uiLogBytesBefore = GetReportLogSize();
         launch.child =
             RunChildCommandLine(wstrLauncher, wstrCommandLine, wstrWorkingFolder, LAUNCH_TIMEOUT_MS,
                                 [&](DWORD dwProcessId)
@@ -166,7 +167,7 @@ protected:
         launch.bLoaderFreed = launch.loaderReport.count("freed") && launch.loaderReport["freed"] == "yes";
         DeleteFileW(m_wstrReportFile.c_str());
 
-        for (const SString& strLine : ReadReportLogLinesOf(launch.child.dwProcessId))
+        for (const SString& strLine : ReadReportLogLinesOf(launch.child.dwProcessId, uiLogBytesBefore))
         {
             SLogLine line = {};
             if (SplitReportLogLine(strLine, line.uiId, line.strMessage))
