@@ -61,13 +61,15 @@ if(WIN32)
     # Control-flow guard (clang only: GCC 12 has no -mguard=cf): every
     # indirect call is checked, in every image. The images link the guard's
     # pointers; the launcher alone carries the load configuration and the
-    # tables that make Windows check (launch/CMakeLists.txt).
+    # tables that make Windows check (launch/CMakeLists.txt). The pointers
+    # are linked into the GCC builds too, for the launcher's hand-written
+    # call of the entry point, which goes through them in every build.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
         target_compile_options(project_options INTERFACE -mguard=cf)
-        add_library(guard_check STATIC ${PROJECT_SOURCE_DIR}/launch/image/GuardCheck.cpp)
-        target_compile_options(guard_check PRIVATE -Wall -Wextra -Werror)
-        target_link_libraries(project_options INTERFACE guard_check)
     endif()
+    add_library(guard_check STATIC ${PROJECT_SOURCE_DIR}/launch/image/GuardCheck.cpp)
+    target_compile_options(guard_check PRIVATE -Wall -Wextra -Werror)
+    target_link_libraries(project_options INTERFACE guard_check)
 else()
     option(VALDRENNE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
     if(VALDRENNE_SANITIZE)

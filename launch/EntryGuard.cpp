@@ -86,6 +86,10 @@ void SetSilentAbort()
 // stands 8 past a 16-byte boundary on entry (the return address), is on one
 // at the call: 40. The fifth argument lies past this frame, the return
 // address and the caller's shadow space for our four: 40 + 8 + 32 = 80.
+// The entry point's address comes from another module at run time, so the
+// call goes through control-flow guard's dispatch (target in rax), which
+// checks it and jumps to it, as the compiler's own indirect calls do; the
+// pointer exists in every build (launch/image/GuardCheck.cpp).
 extern "C" int LaunchCallEntryThunk(PFN_DoWinMain pfnEntry, HINSTANCE hInstance, HINSTANCE hPrevInstance,
                                     char* szCmdLine, int nCmdShow);
 asm(R"(
@@ -103,7 +107,7 @@ LaunchCallEntryThunk:
     movq %r8, %rdx
     movq %r9, %r8
     movl 80(%rsp), %r9d
-    callq *%rax
+    callq *__guard_dispatch_icall_fptr(%rip)
     nop
     addq $40, %rsp
     retq

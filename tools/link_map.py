@@ -1,5 +1,6 @@
 """Reads a linker's map of an image: the archives that gave it members and
-the object files it loaded.
+the object files it loaded; from lld's, also where each symbol and each
+object's code lie.
 
 GNU ld's map (-Map) names them by path. lld's map in the Microsoft form
 (-Xlink=-map:) names, for each symbol, its archive without folder or ".a"
@@ -15,7 +16,10 @@ GNU_ARCHIVE_MEMBER = re.compile(r"^(\S+\.a)\((.+)\)$")
 GNU_LOADED_FILE = re.compile(r"^LOAD (\S+)$")
 LLD_PUBLICS_HEADING = "Publics by Value"
 # " 0001:000004b0       _WinMain@16      004014b0 f   WinMain.cpp.obj"
-LLD_SYMBOL_LINE = re.compile(r"^\s*[0-9a-fA-F]{4}:[0-9a-fA-F]{8}\s+\S+\s+[0-9a-fA-F]+\s+(?:f\s+|i\s+)*(\S+)$")
+LLD_SYMBOL_LINE = re.compile(r"^\s*[0-9a-fA-F]{4}:[0-9a-fA-F]{8}\s+(\S+)\s+([0-9a-fA-F]+)\s+(?:f\s+|i\s+)*(\S+)$")
+# " 0001:00000530 00000007H .text$__stack_chk_fail  CODE": a section
+# contribution of an object, by output section number, offset and length.
+LLD_CODE_CHUNK_LINE = re.compile(r"^\s*([0-9a-fA-F]{4}):([0-9a-fA-F]{8})\s+([0-9a-fA-F]{8})H\s+\S+\s+CODE$")
 # Itanium-mangled names in the fmt namespace: {fmt}'s code in our objects.
 FMT_SYMBOL = re.compile(r"_ZN?K?3fmt")
 
@@ -41,9 +45,49 @@ def lld_archive_members(map_text):
     members = set()
     for line in map_text.splitlines():
         symbol = LLD_SYMBOL_LINE.match(line)
-        if symbol and ":" in symbol.group(1) and not symbol.group(1).startswith("<"):
-            members.add(symbol.group(1))
+        if symbol and ":" in symbol.group(3) and not symbol.group(3).startswith("<"):
+            members.add(symbol.group(3))
     return members
+
+
+def lld_symbols(map_text):
+    """(name, address, origin) of every public and static symbol of lld's
+    map; the origin as "archive:member" or an object file's base name."""
+    symbols = []
+    for line in map_text.splitlines():
+        symbol = LLD_SYMBOL_LINE.match(line)
+        if symbol:
+            symbols.append((symbol.group(1), int(symbol.group(2), 16), symbol.group(3)))
+    return symbols
+
+
+def lld_code_chunks(map_text):
+    """(output section number, offset, length) of each object's code that
+    lld's map lists; one per function where each has its own section."""
+    chunks = []
+    for line in map_text.splitlines():
+        chunk = LLD_CODE_CHUNK_LINE.match(line)
+        if chunk:
+            chunks.append((int(chunk.group(1), 16), int(chunk.group(2), 16), int(chunk.group(3), 16)))
+    return chunks
+
+
+def is_own_origin(origin, own_files):
+    """Whether a symbol of lld's map comes from a file the build made (one of
+    own_files, the base names of the build folder's files)."""
+    if origin.startswith("<"):
+        return False
+    if ":" in origin:
+        return origin.split(":", 1)[0] + ".a" in own_files
+    return origin in own_files
+
+
+def build_files(build_dir):
+    """Base names of every file in the build folder."""
+    own = set()
+    for _, _, files in os.walk(build_dir):
+        own.update(files)
+    return own
 
 
 def _gnu_linked_files(map_text):
@@ -69,9 +113,9 @@ def _lld_linked_files(map_text):
     files = set()
     for line in map_text.splitlines():
         symbol = LLD_SYMBOL_LINE.match(line)
-        if not symbol or symbol.group(1).startswith("<"):
+        if not symbol or symbol.group(3).startswith("<"):
             continue  # <absolute>, <linker-defined>, <common>
-        origin = symbol.group(1)
+        origin = symbol.group(3)
         if ":" in origin:
             files.add(origin.split(":", 1)[0] + ".a")
         else:
@@ -82,9 +126,7 @@ def _lld_linked_files(map_text):
 def third_party_names(map_text, build_dir, source_dir):
     """Base names of the linked files that neither the build made nor the
     source holds (GNU ld loads the launcher's .def file from the source)."""
-    own = set()
-    for _, _, files in os.walk(build_dir):
-        own.update(files)
+    own = build_files(build_dir)
     own_dirs = tuple(os.path.abspath(folder) + os.sep for folder in (build_dir, source_dir))
     names = set()
     for path in linked_files(map_text):

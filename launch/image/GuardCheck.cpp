@@ -4,9 +4,10 @@
 // Windows puts its own routines in their place when it maps an image whose
 // load configuration names them (LoadConfig.cpp); until then, and in every
 // image without one (the tests), they let each call through.
-// mingw-w64's runtime defines neither. Linked into every image of the clang
-// builds (cmake/ProjectOptions.cmake); the pointers lie in .00cfg, which the
-// loader alone writes.
+// mingw-w64's runtime defines neither. Linked into every image of every
+// Windows build (cmake/ProjectOptions.cmake): the GCC builds call through
+// them only from the launcher's hand-written entry call (EntryGuard.cpp).
+// The pointers lie in .00cfg, which the loader alone writes.
 
 #if defined(__i386__)
 asm(R"(

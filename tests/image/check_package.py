@@ -3,7 +3,7 @@
 
 Usage:
   check_package.py contents --zip Z --symbols-zip S --machine M --file-version V --nm NM --map MAP
-                            --build-dir B --linker lld|gnu
+                            --build-dir B --linker lld|gnu [--objdump OBJDUMP]
   check_package.py launch --zip Z --loader loader.dll --file-version V
 
 contents: the install archive holds Valdrenne.exe, README.txt, NOTICES.txt
@@ -11,9 +11,11 @@ and only the DLLs the image imports that the system does not provide; its
 entries are sorted and share one time stamp. NOTICES.txt names every
 library that the link map shows pulled in. The image is stripped, links to
 Valdrenne.exe.debug with that file's checksum, keeps the protections of the
-hardening table in the README, and still passes every check of
-check_image.py; the symbols archive holds the debug file, whose symbols name
-the export at the address the image exports it.
+hardening table in the README (with lld also, read from the image's code,
+no indirect call of the launcher's own functions that skips control-flow
+guard), and still passes every check of check_image.py; the symbols archive
+holds the debug file, whose symbols name the export at the address the
+image exports it.
 
 launch: unpacks the install archive into a fresh folder, puts the sample
 loader in qel beside the launcher and starts it under Wine (through
@@ -23,6 +25,7 @@ fresh folder.
 """
 
 import argparse
+import bisect
 import os
 import re
 import shutil
@@ -130,8 +133,135 @@ NOT_MADE_BY_GNU = {
 }
 
 
-def check_hardening(c, image, debug_symbols, machine, linker, map_path):
+# Operands in llvm-objdump's AT&T syntax. An indirect call goes through a
+# register ("*%rax") or through memory; memory at a fixed address is named
+# as an absolute ("*0x4050a0", "0x4050a0, %esi") or, relative to rip, in the
+# comment ("*0x1234(%rip)  # 0x140005678").
+INDIRECT_CALL = re.compile(r"^call[lq]?$")
+REGISTER_OPERAND = re.compile(r"^\*%(\w+)$")
+RIP_RELATIVE_ADDRESS = re.compile(r"\(%rip\).*#\s*(0x[0-9a-f]+)")
+ABSOLUTE_ADDRESS = re.compile(r"^\*?(0x[0-9a-f]+)(?:,|$)")
+INSTRUCTION_LINE = re.compile(r"^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$")
+
+
+def disassembly(objdump, image_path):
+    """(address, mnemonic, operands) of every instruction of the image's code."""
+    output = subprocess.run([objdump, "-d", "--no-show-raw-insn", image_path], check=True, capture_output=True,
+                            text=True).stdout
+    instructions = []
+    for line in output.splitlines():
+        instruction = INSTRUCTION_LINE.match(line)
+        if instruction:
+            instructions.append((int(instruction.group(1), 16), instruction.group(2), instruction.group(3).strip()))
+    return instructions
+
+
+def memory_operand_address(operands):
+    """The fixed address of an instruction's memory operand, or None."""
+    match = RIP_RELATIVE_ADDRESS.search(operands) or ABSOLUTE_ADDRESS.match(operands)
+    return int(match.group(1), 16) if match else None
+
+
+def unguarded_calls(instructions, functions, check_pointer, dispatch_pointer, import_table):
+    """The indirect calls in the given functions ((name, start, end)) that
+    control-flow guard does not check, as "name+0xoffset: call operands".
+
+    A call is checked when it goes through the guard's dispatch pointer, or
+    is the call that follows a call through its check pointer (i386: target
+    in ecx, which the check keeps, or a copy the compiler keeps on the stack
+    when ecx carries the this pointer). Calls through the import table are
+    not checked by design: its entries are written by the system loader
+    alone, in memory that is read-only once the image is bound. Both pointers
+    and entries may be called through a register loaded from them. Any other
+    call through memory, or through a register loaded from elsewhere, skips
+    the guard."""
+    addresses = [address for address, _, _ in instructions]
+    found = []
+    for name, start, end in functions:
+        first = bisect.bisect_left(addresses, start)
+        last = bisect.bisect_left(addresses, end)
+        checked = False
+        for index in range(first, last):
+            address, mnemonic, operands = instructions[index]
+            if not INDIRECT_CALL.match(mnemonic) or not operands.startswith("*"):
+                continue
+            register = REGISTER_OPERAND.match(operands)
+            target = loaded_from(instructions, first, index, register.group(1)) if register else \
+                memory_operand_address(operands)
+            if target is not None and target == check_pointer:
+                checked = True
+            elif target is not None and (target == dispatch_pointer or import_table[0] <= target < import_table[1]):
+                pass
+            elif checked:
+                checked = False
+            else:
+                found.append("%s+0x%x: %s %s" % (name, address - start, mnemonic, operands))
+    return found
+
+
+def loaded_from(instructions, first, index, register):
+    """The fixed address the register was last loaded from before instruction
+    index of the function that starts at first, or None. The destination is
+    an instruction's last operand, when it has two or more; pop writes its
+    only one."""
+    for earlier in range(index - 1, first - 1, -1):
+        _, mnemonic, operands = instructions[earlier]
+        destination = operands.split("#", 1)[0].strip()
+        if destination.endswith(", %" + register) or (mnemonic.startswith("pop") and destination == "%" + register):
+            return memory_operand_address(operands) if mnemonic.startswith("mov") else None
+    return None
+
+
+def own_functions(map_path, build_dir, image):
+    """(name, start, end) of the code of the launcher's own objects: each
+    symbol the link map gives one of them, up to the next symbol or the end
+    of the section contribution that holds it (lld lists the plain .text of
+    many objects as one)."""
+    with open(map_path, encoding="utf-8", errors="replace") as map_file:
+        map_text = map_file.read()
+    own_files = link_map.build_files(build_dir)
+    base = image.OPTIONAL_HEADER.ImageBase
+    chunks = sorted((base + image.sections[number - 1].VirtualAddress + offset, length)
+                    for number, offset, length in link_map.lld_code_chunks(map_text) if length > 0)
+    starts = [start for start, _ in chunks]
+    symbols = link_map.lld_symbols(map_text)
+    addresses = sorted({address for _, address, _ in symbols})
+    functions = set()
+    for name, address, origin in symbols:
+        index = bisect.bisect_right(starts, address) - 1
+        if index < 0 or address >= starts[index] + chunks[index][1] or not link_map.is_own_origin(origin, own_files):
+            continue
+        end = starts[index] + chunks[index][1]
+        following = bisect.bisect_right(addresses, address)
+        if following < len(addresses):
+            end = min(end, addresses[following])
+        functions.add((name, address, end))
+    return sorted(functions, key=lambda function: function[1])
+
+
+def check_guarded_calls(c, image, image_path, machine, map_path, build_dir, objdump):
+    """No indirect call of the launcher's own functions skips control-flow
+    guard, read from the image's code itself."""
+    config = image.DIRECTORY_ENTRY_LOAD_CONFIG.struct
+    base = image.OPTIONAL_HEADER.ImageBase
+    check_pointer = config.GuardCFCheckFunctionPointer
+    dispatch_pointer = config.GuardCFDispatchFunctionPointer if machine == "amd64" else None
+    iat = image.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IAT"]]
+    import_table = (base + iat.VirtualAddress, base + iat.VirtualAddress + iat.Size)
+    functions = own_functions(map_path, build_dir, image)
+    c.expect("control-flow guard: the link map names the launcher's own functions",
+             any(name.lstrip("_").startswith("WinMain") for name, _, _ in functions))
+    instructions = disassembly(objdump, image_path)
+    c.expect("control-flow guard: the image makes checked calls",
+             any(memory_operand_address(operands) in (check_pointer, dispatch_pointer)
+                 for _, mnemonic, operands in instructions if INDIRECT_CALL.match(mnemonic)))
+    c.check("control-flow guard: indirect calls of the launcher's own functions that skip the guard",
+            unguarded_calls(instructions, functions, check_pointer, dispatch_pointer, import_table), [])
+
+
+def check_hardening(c, image, image_path, debug_symbols, arguments):
     print("== hardening")
+    machine, map_path = arguments.machine, arguments.map
     dll_flags = image.OPTIONAL_HEADER.DllCharacteristics
     relocations = image.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
     c.expect("address space layout randomisation: dynamic base, relocations kept",
@@ -152,10 +282,13 @@ def check_hardening(c, image, debug_symbols, machine, linker, map_path):
     imported = {entry.name.decode() for dll in image.DIRECTORY_ENTRY_IMPORT for entry in dll.imports if entry.name}
     c.check("only what is needed is imported: no winpthreads calls", sorted(imported & UNNEEDED_IMPORTS), [])
     # Neither toolchain's code honours an enforced shadow stack: the fault
-    # trap of the formatting code jumps back over frames (README).
+    # trap of the formatting code jumps back over frames, and no EH
+    # continuation table lists the landing pads C++ catches resume at
+    # (README).
     c.check("shadow-stack compatibility: not set", extended_dll_flags(image) & DLLCHAR_EX_CET_COMPAT, 0)
-    if linker == "lld":
+    if arguments.linker == "lld":
         check_load_configuration(c, image, debug_symbols, machine)
+        check_guarded_calls(c, image, image_path, machine, map_path, arguments.build_dir, arguments.objdump)
         with open(map_path, encoding="utf-8", errors="replace") as map_file:
             members = link_map.lld_archive_members(map_file.read())
         c.check("stack buffer overrun detection: no libssp member that seeds a guard",
@@ -312,8 +445,7 @@ def check_contents(c, arguments):
 
             with open(os.path.join(work, NOTICES_NAME), "rb") as notices:
                 check_notices(c, notices.read(), arguments.map, arguments.build_dir)
-            check_hardening(c, image, defined_symbols(arguments.nm, debug_path), arguments.machine, arguments.linker,
-                            arguments.map)
+            check_hardening(c, image, image_path, defined_symbols(arguments.nm, debug_path), arguments)
             check_image.check_image(c, image_path, arguments.machine, arguments.file_version)
         finally:
             shutil.rmtree(work)
@@ -365,6 +497,7 @@ def main():
     parser.add_argument("--map")
     parser.add_argument("--build-dir")
     parser.add_argument("--linker", choices=("lld", "gnu"))
+    parser.add_argument("--objdump")
     arguments = parser.parse_args()
     arguments.release_version = release.release_version(arguments.file_version)
 

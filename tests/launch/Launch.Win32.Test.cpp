@@ -3,6 +3,7 @@
 // the sample loader received.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -14,6 +15,7 @@
 #include "SharedUtil.Encoding.h"
 #include "SharedUtil.Registry.h"
 #include "SharedUtil.ReportLog.Win32.h"
+#include "launch/fixtures/EnforcedGuard.h"
 #include "support/AppendFaults.Win32.h"
 #include "support/Desktop.Win32.h"
 #include "support/FaultDelivery.h"
@@ -43,6 +45,17 @@ SString SystemErrorLine(DWORD dwError)
     SString strText = GetSystemErrorText(dwError);
     std::erase_if(strText, [](char c) { return c == '\r' || c == '\n'; });
     return "Error " + std::to_string(dwError) + ": " + strText;
+}
+
+// The launcher under test, below the build's bin folder: the one that ships,
+// or the test build that enforces control-flow guard, which the test script
+// names (tests/CMakeLists.txt).
+const wchar_t* const SHIPPED_LAUNCHER = L"Valdrenne.exe";
+
+std::wstring GetLauncherUnderTest()
+{
+    const char* szLauncher = std::getenv("VALDRENNE_TEST_LAUNCHER");
+    return szLauncher ? Utf8ToWide(szLauncher) : SHIPPED_LAUNCHER;
 }
 
 // The classes of the visible top-level windows of a process.
@@ -97,7 +110,7 @@ protected:
     std::wstring StageLauncher(const std::wstring& wstrFolder)
     {
         EXPECT_TRUE(CreateFolders(wstrFolder));
-        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\Valdrenne.exe", wstrFolder + L"\\Valdrenne.exe"));
+        EXPECT_TRUE(CopyFileTo(GetBinDirectory() + L"\\" + GetLauncherUnderTest(), wstrFolder + L"\\Valdrenne.exe"));
         return wstrFolder + L"\\Valdrenne.exe";
     }
 
@@ -130,6 +143,7 @@ protected:
                               const std::wstring& wstrWorkingFolder, int iAnswer = IDNO)
     {
         SLaunch launch;
+        const std::size_t uiLogBytesBefore = GetReportLogSize();
         launch.child =
             RunChildCommandLine(wstrLauncher, wstrCommandLine, wstrWorkingFolder, LAUNCH_TIMEOUT_MS,
                                 [&](DWORD dwProcessId)
@@ -160,7 +174,7 @@ protected:
         launch.bLoaderFreed = launch.loaderReport.count("freed") && launch.loaderReport["freed"] == "yes";
         DeleteFileW(m_wstrReportFile.c_str());
 
-        for (const SString& strLine : ReadReportLogLinesOf(launch.child.dwProcessId))
+        for (const SString& strLine : ReadReportLogLinesOf(launch.child.dwProcessId, uiLogBytesBefore))
         {
             SLogLine line = {};
             if (SplitReportLogLine(strLine, line.uiId, line.strMessage))
@@ -581,6 +595,55 @@ TEST_F(LaunchTest, ProcessorFaultInDoWinMainEndsTheProcessAsTheSystemEndsIt)
     SKIP_WHERE_FAULTS_ARE_EMULATED();
     ExpectEscapeEndsTheLaunch({false, L"fault", ACCESS_VIOLATION_EXIT_CODE, false, false});
 }
+
+#ifdef __clang__
+// The clang builds' loaders carry control-flow guard's tables, as a client
+// built by Microsoft's tools does. The entry point of one whose table lists
+// it is called; one whose table omits it is refused by Windows, which ends
+// the process at the call. So is it by the launcher's test build; Wine,
+// which checks nothing, calls it.
+TEST_F(LaunchTest, EntryOfAGuardedLoaderIsCalledOnlyWhenItsGuardTableListsIt)
+{
+    const bool bGuardEnforced = GetLauncherUnderTest() != SHIPPED_LAUNCHER;
+    constexpr DWORD SAMPLE_EXIT_CODE = 41;
+    struct SCase
+    {
+        const wchar_t* wszLoader;
+        bool bListed;
+    };
+    const SCase cases[] = {{L"fixtures\\guarded_loader.dll", true}, {L"fixtures\\unlisted_entry.dll", false}};
+    const CScopedEnvironment exitCode(L"QEL_SAMPLE_EXIT_CODE", std::to_wstring(SAMPLE_EXIT_CODE));
+    int iCase = 0;
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(WideToUtf8(c.wszLoader));
+        std::wstring wstrApp = Temp(L"Guarded" + std::to_wstring(++iCase) + L"\\App");
+        std::wstring wstrLauncher = StageLauncher(wstrApp);
+        StageLoader(wstrApp + L"\\qel", c.wszLoader);
+
+        CChildProcess child;
+        ASSERT_TRUE(child.Start(wstrLauncher, L"", true));
+        std::optional<DWORD> dwExitCode = child.WaitForExit(LAUNCH_TIMEOUT_MS);
+        std::string strOutput = child.ReadOutput();
+
+        // Wine checks no call: there an omitted entry is called too, where
+        // Windows ends the process (fast fail, 0xC0000409).
+        const bool bRefused = !c.bListed && bGuardEnforced;
+        EXPECT_EQ(bRefused ? GUARD_FAILURE_EXIT_CODE : SAMPLE_EXIT_CODE, dwExitCode);
+        EXPECT_EQ(!bRefused, std::filesystem::exists(m_wstrReportFile)) << "whether the loader ran";
+        DeleteFileW(m_wstrReportFile.c_str());
+        if (!bRefused)
+        {
+            EXPECT_EQ("", strOutput);
+            continue;
+        }
+        // One line: the entry point's address and the loader's path.
+        EXPECT_TRUE(strOutput.starts_with(std::string(GUARD_FAILURE_LINE) + "0x")) << strOutput;
+        EXPECT_TRUE(strOutput.ends_with(" in " + WideToUtf8(wstrApp + L"\\qel\\loader.dll") + "\n")) << strOutput;
+        EXPECT_EQ(1, std::count(strOutput.begin(), strOutput.end(), '\n')) << strOutput;
+    }
+}
+#endif
 
 TEST_F(LaunchTest, DoWinMainResultBecomesTheExitCode)
 {

@@ -78,6 +78,12 @@ SChildResult RunStarted(CChildProcess& child, bool bStarted, DWORD dwTimeoutMs,
     result.dwExitCode = exitCode.value_or(~0u);
     return result;
 }
+
+std::string ReadReportLog()
+{
+    const SString strLog = SharedUtil::CombinePath(SharedUtil::GetVersionDataFolder(), "report.log");
+    return ReadBytesFromFile(SharedUtil::Utf8ToWide(strLog));
+}
 } // namespace
 
 std::wstring GetBinDirectory()
@@ -271,11 +277,16 @@ void PressMessageBoxButton(const SMessageBox& box, int iButtonId)
                  reinterpret_cast<LPARAM>(GetDlgItem(box.hWnd, iButtonId)));
 }
 
-std::vector<SString> ReadReportLogLinesOf(DWORD dwProcessId)
+std::size_t GetReportLogSize()
+{
+    return ReadReportLog().size();
+}
+
+std::vector<SString> ReadReportLogLinesOf(DWORD dwProcessId, std::size_t uiFromByte)
 {
     static const std::regex header(R"(^\d+: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \[[^\]]*\] \[([0-9-]+)\] - )");
-    const SString strLog = SharedUtil::CombinePath(SharedUtil::GetVersionDataFolder(), "report.log");
-    std::istringstream content(ReadBytesFromFile(SharedUtil::Utf8ToWide(strLog)));
+    const std::string strLog = ReadReportLog();
+    std::istringstream content(uiFromByte < strLog.size() ? strLog.substr(uiFromByte) : std::string());
 
     char szTag[32];
     snprintf(szTag, sizeof(szTag), "%05lu", static_cast<unsigned long>(dwProcessId));

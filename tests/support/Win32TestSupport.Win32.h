@@ -129,8 +129,13 @@ SMessageBox WaitForMessageBox(DWORD dwProcessId, DWORD dwTimeoutMs);
 void PressMessageBoxButton(const SMessageBox& box, int iButtonId);
 
 // The report-log lines written by one process (picked by its process tag),
-// each without its line feed; multi-line messages are joined back.
-std::vector<SString> ReadReportLogLinesOf(DWORD dwProcessId);
+// each without its line feed; multi-line messages are joined back. Only the
+// log from uiFromByte on is read: the system reuses process ids, and the log
+// keeps the lines of every earlier process of the Wine prefix.
+std::vector<SString> ReadReportLogLinesOf(DWORD dwProcessId, std::size_t uiFromByte = 0);
+
+// The report log's length in bytes, where a process started next writes on.
+std::size_t GetReportLogSize();
 // Splits a report-log line into its id and message (after "] - ").
 bool SplitReportLogLine(const SString& strLine, uint32_t& uiId, SString& strMessage);
 } // namespace TestSupport
