@@ -39,28 +39,37 @@ constexpr std::uintptr_t GUARD_MASK = 0xFFFFFFFF;
     __builtin_unreachable();
 }
 
-std::uintptr_t Combine(std::uintptr_t uiLow, std::uintptr_t uiHigh)
+// MurmurHash3's 64-bit finaliser: every input bit moves every output bit.
+// Two clocks that advance together (under Wine the file time and the
+// performance counter both count 100 ns steps) would largely cancel in a
+// plain exclusive or.
+constexpr std::uint64_t MIX_MULTIPLIER_1 = 0xFF51AFD7ED558CCD;
+constexpr std::uint64_t MIX_MULTIPLIER_2 = 0xC4CEB9FE1A85EC53;
+constexpr unsigned int MIX_SHIFT = 33;
+
+__attribute__((no_stack_protector)) std::uint64_t Mix(std::uint64_t uiValue)
 {
-    if constexpr (sizeof(std::uintptr_t) == 8)
-        return uiLow ^ (uiHigh << 32);
-    return uiLow ^ uiHigh;
+    uiValue ^= uiValue >> MIX_SHIFT;
+    uiValue *= MIX_MULTIPLIER_1;
+    uiValue ^= uiValue >> MIX_SHIFT;
+    uiValue *= MIX_MULTIPLIER_2;
+    return uiValue ^ (uiValue >> MIX_SHIFT);
 }
 
-// What Microsoft's runtime mixes when the loader has left the default: the
+// What Microsoft's runtime takes when the loader has left the default: the
 // time, the ids of process and thread, the performance counter and an
-// address on this stack.
+// address on this stack, each mixed in.
 __attribute__((no_stack_protector)) std::uintptr_t MakeGuard()
 {
     FILETIME fileTime = {};
     GetSystemTimeAsFileTime(&fileTime);
     LARGE_INTEGER liCounter = {};
     QueryPerformanceCounter(&liCounter);
-    std::uintptr_t uiGuard = Combine(fileTime.dwLowDateTime, fileTime.dwHighDateTime);
-    uiGuard ^= GetCurrentProcessId();
-    uiGuard ^= static_cast<std::uintptr_t>(GetCurrentThreadId()) << 8;
-    uiGuard ^= Combine(liCounter.LowPart, static_cast<std::uint32_t>(liCounter.HighPart));
-    uiGuard ^= reinterpret_cast<std::uintptr_t>(&uiGuard);
-    uiGuard &= GUARD_MASK;
+    std::uint64_t uiSeed = Mix((static_cast<std::uint64_t>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime);
+    uiSeed = Mix(uiSeed ^ static_cast<std::uint64_t>(liCounter.QuadPart));
+    uiSeed = Mix(uiSeed ^ ((static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) | GetCurrentThreadId()));
+    uiSeed = Mix(uiSeed ^ reinterpret_cast<std::uintptr_t>(&fileTime));
+    const std::uintptr_t uiGuard = static_cast<std::uintptr_t>(uiSeed) & GUARD_MASK;
     return uiGuard == DEFAULT_GUARD ? uiGuard + 1 : uiGuard;
 }
 } // namespace
