@@ -193,7 +193,9 @@ bool TakeAppendLock(HANDLE hFile, OVERLAPPED& lockRange, CLockWaitBudget& budget
     const uint32_t uiStallMs = std::min(APPEND_LOCK_STALL_MS, budget.GetRemainingMs());
     CLockWaitBudget wait(APPEND_LOCK_WAIT_MS);
     CLockWaitBudget stall(uiStallMs);
-    uint64_t uiEnd = ReadFileEnd(hFile);
+    // Read only once another writer is found holding the lock: an append
+    // that takes it at once, every launch's, reads the end once, under it.
+    uint64_t uiEnd = FILE_END_UNKNOWN;
     while (!g_pfnAppendLock(hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, APPEND_LOCK_BYTES, 0,
                             &lockRange))
     {
